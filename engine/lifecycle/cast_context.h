@@ -1,0 +1,72 @@
+// The per-cast object: media contexts, queue events, receiver sockets and the
+// flags through which the seven worker threads meet.
+#pragma once
+
+#include "pixpipe.h"
+#include "platform/manual_reset_event.h"
+#include "platform/socket.h"
+
+#include <atomic>
+#include <cstdint>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
+#include <libswresample/swresample.h>
+}
+
+namespace pixpipe {
+
+struct CastContext {
+    AVFormatContext *m_videoInput = nullptr;
+    AVCodecContext *m_videoDecoder = nullptr;
+    AVCodecContext *m_videoEncoder = nullptr;
+    AVFormatContext *m_audioInput = nullptr;
+    AVFormatContext *m_audioOutput = nullptr; // holds the AAC stream's parameters only
+    AVCodecContext *m_audioDecoder = nullptr;
+    AVCodecContext *m_audioEncoder = nullptr;
+    SwrContext *m_resampler = nullptr;
+    AVAudioFifo *m_sampleFifo = nullptr;
+
+    ManualResetEvent m_videoFrameEvent;
+    ManualResetEvent m_videoPacketEvent;
+    ManualResetEvent m_audioFrameEvent;
+    ManualResetEvent m_audioPacketEvent;
+
+    int32_t m_screenWidth = 0;
+    int32_t m_screenHeight = 0;
+    int32_t m_width = 0;
+    int32_t m_height = 0;
+
+    std::atomic<SocketHandle> m_nsock{kNoSocket};     // control link, carries the video
+    std::atomic<SocketHandle> m_audioSock{kNoSocket}; // audio link
+
+    std::atomic<int32_t> m_running{1};      // governs video, receive and reconnect loops
+    std::atomic<int32_t> m_audioRunning{1}; // governs the audio threads
+
+    // Done flags, one per worker thread; each thread sets its own on every way out.
+    std::atomic<int32_t> m_flagcap{0};
+    std::atomic<int32_t> m_flagenc{0};
+    std::atomic<int32_t> m_flagsend{0};
+    std::atomic<int32_t> m_flagrecv{0};
+    std::atomic<int32_t> m_flagacap{0};
+    std::atomic<int32_t> m_flagaenc{0};
+    std::atomic<int32_t> m_flagasend{0};
+
+    std::atomic<bool> m_released{false};
+    std::atomic<int32_t> m_notified{0};
+
+    char m_ip[16] = {};
+    uint16_t m_port = 0;
+
+    std::atomic<CaptureCallback> m_callback{nullptr};
+    std::atomic<intptr_t> m_userData{0};
+
+    // Set when release has finished its work, so that stopCapture never frees
+    // the context while a worker thread's release is still running.
+    ManualResetEvent m_releaseFinished;
+
+};
+
+} // namespace pixpipe
