@@ -8,6 +8,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -67,6 +70,20 @@ struct CastContext {
     // the context while a worker thread's release is still running.
     ManualResetEvent m_releaseFinished;
 
+    // Callbacks run under this lock; once m_callbacksClosed is set none runs
+    // again, so the host may delete the callback's receiver after stopCapture.
+    std::mutex m_callbackLock;
+    bool m_callbacksClosed = false;
+
+    // A socket replaced by a reconnect is shut down at once (waking any
+    // thread blocked on it) but closed only at the next replacement or at
+    // release, so that no thread can still be handed its reused number.
+    // Each is touched only by the one thread that reconnects its link.
+    SocketHandle m_retiredSocket = kNoSocket;
+    SocketHandle m_retiredAudioSocket = kNoSocket;
+
+    // The worker threads, joined before the context is freed.
+    std::vector<std::thread> m_threads;
 };
 
 } // namespace pixpipe

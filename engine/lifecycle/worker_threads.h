@@ -14,4 +14,23 @@ int videoSendThread(CastContext *cast);    // send/
 int audioSendThread(CastContext *cast);    // send/
 int recvThread(CastContext *cast);         // link/
 
+using WorkerEntry = int (*)(CastContext *cast);
+
+struct WorkerThread {
+    const char *name;
+    WorkerEntry entry; // empty while that pipeline is not part of the engine
+    std::atomic<int32_t> CastContext::*doneFlag;
+};
+
+constexpr int kWorkerThreadCount = 7;
+extern const WorkerThread kWorkerThreads[kWorkerThreadCount];
+
+// Starts the workers in table order into cast->m_threads. A worker without an
+// entry gets its done flag set instead. Returns false when a thread could not
+// be created; the done flags of that worker and of all later ones are then set.
+bool startWorkerThreads(CastContext *cast);
+
+// True on a thread started by startWorkerThreads.
+bool isEngineWorkerThread();
+
 } // namespace pixpipe

@@ -1,0 +1,37 @@
+// The caller-thread side of a cast: creating and starting it, stopping it,
+// and freeing it. The exported functions hold the current-cast pointer and
+// call these.
+#pragma once
+
+#include "lifecycle/cast_context.h"
+
+namespace pixpipe {
+
+// How long a stop waits for the threads after the stop command before it
+// shuts the links down, and the send time-out of the stop command itself.
+constexpr int kStopGraceMs = 1000;
+constexpr int kStopCommandTimeoutMs = 500;
+
+// A new cast context: every field empty, both running flags 1. Resets the
+// four queues and attaches the context's ready events to them; call only
+// when no other cast's threads exist. Null when out of memory.
+CastContext *createCast();
+
+// The start sequence: copies host and port, opens the audio then the control
+// link, reads the screen size, sends the start command with castNum and
+// starts the worker threads. Returns 1, or -1 after the start failure path
+// (the context is then released). host and castNum must already be checked.
+int startCast(CastContext *cast, const char *host, int port, const char *castNum, int width,
+              int height);
+
+// Ends a cast from the caller's thread: sends the stop command if the cast
+// still runs, gives the threads kStopGraceMs to end, then shuts the links
+// down until they have ended, and releases the context. Returns only when
+// every thread has ended and release has finished.
+void stopCast(CastContext *cast);
+
+// Closes the callbacks, joins the threads, detaches the queues and frees the
+// context. Call after stopCast.
+void freeCast(CastContext *cast);
+
+} // namespace pixpipe

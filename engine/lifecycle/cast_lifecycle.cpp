@@ -1,0 +1,142 @@
+#include "lifecycle/cast_lifecycle.h"
+
+#include "lifecycle/engine_log.h"
+#include "platform/clock.h"
+#include "queue/media_queues.h"
+
+namespace pixpipe {
+
+namespace {
+
+// Runs the callback under the callback lock; `once` claims m_notified first.
+void notify(CastContext *cast, int code, bool once) {
+    std::lock_guard<std::mutex> lock(cast->m_callbackLock);
+    CaptureCallback callback = cast->m_callback.load();
+    if (cast->m_callbacksClosed || !callback)
+        return;
+    if (once && cast->m_notified.exchange(1) != 0)
+        return;
+    callback(cast->m_userData.load(), code);
+}
+
+void clearFlag(std::atomic<int32_t> &flag) {
+    int32_t running = 1;
+    flag.compare_exchange_strong(running, 0);
+}
+
+void closeSocketField(std::atomic<SocketHandle> &field) {
+    SocketHandle socket = field.exchange(kNoSocket);
+    if (socket != kNoSocket)
+        closeSocket(socket);
+}
+
+void closeRetiredSocket(SocketHandle &socket) {
+    if (socket != kNoSocket)
+        closeSocket(socket);
+    socket = kNoSocket;
+}
+
+void freeOutputContext(AVFormatContext *&context) {
+    if (!context)
+        return;
+    if (context->pb && context->oformat && !(context->oformat->flags & AVFMT_NOFILE))
+        avio_closep(&context->pb);
+    avformat_free_context(context);
+    context = nullptr;
+}
+
+void logDoneFlags(const char *prefix, const CastContext *cast) {
+    logLine("%sm_flagcap = %d, m_flagenc = %d, m_flagsend = %d, m_flagrecv = %d, m_flagacap = %d, "
+            "m_flagaenc = %d, m_flagasend = %d\n",
+            prefix, cast->m_flagcap.load(), cast->m_flagenc.load(), cast->m_flagsend.load(),
+            cast->m_flagrecv.load(), cast->m_flagacap.load(), cast->m_flagaenc.load(),
+            cast->m_flagasend.load());
+}
+
+} // namespace
+
+void notifyOnce(CastContext *cast, int code) {
+    notify(cast, code, true);
+}
+
+void notifyWithoutGuard(CastContext *cast, int code) {
+    notify(cast, code, false);
+}
+
+void closeCallbacks(CastContext *cast) {
+    std::lock_guard<std::mutex> lock(cast->m_callbackLock);
+    cast->m_callbacksClosed = true;
+}
+
+bool allWorkersDone(const CastContext *cast) {
+    return cast->m_flagcap.load() == 1 && cast->m_flagenc.load() == 1 &&
+           cast->m_flagsend.load() == 1 && cast->m_flagrecv.load() == 1 &&
+           cast->m_flagacap.load() == 1 && cast->m_flagaenc.load() == 1 &&
+           cast->m_flagasend.load() == 1;
+}
+
+void release(CastContext *cast) {
+    if (cast->m_released.exchange(true))
+        return;
+    logDoneFlags("release ", cast);
+    while (!allWorkersDone(cast))
+        sleepMs(10);
+    logDoneFlags("start release ", cast);
+
+    avformat_close_input(&cast->m_videoInput);
+    avcodec_free_context(&cast->m_videoDecoder);
+    avcodec_free_context(&cast->m_videoEncoder);
+    avformat_close_input(&cast->m_audioInput);
+    avcodec_free_context(&cast->m_audioDecoder);
+    freeOutputContext(cast->m_audioOutput);
+    avcodec_free_context(&cast->m_audioEncoder);
+    swr_free(&cast->m_resampler);
+    if (cast->m_sampleFifo) {
+        av_audio_fifo_free(cast->m_sampleFifo);
+        cast->m_sampleFifo = nullptr;
+    }
+
+    closeSocketField(cast->m_nsock);
+    closeSocketField(cast->m_audioSock);
+    closeRetiredSocket(cast->m_retiredSocket);
+    closeRetiredSocket(cast->m_retiredAudioSocket);
+
+    videoFrameQueue.reset();
+    videoPacketQueue.reset();
+    audioFrameQueue.reset();
+    audioPacketQueue.reset();
+
+    // m_notified stays 1: a thread that ends after this release (a send that
+    // fails after the receiver's quit) must not deliver a second code.
+    cast->m_releaseFinished.set();
+}
+
+void failVideoSide(CastContext *cast, int code) {
+    clearFlag(cast->m_running);
+    clearFlag(cast->m_audioRunning);
+    wakeAllConsumers(cast);
+    notifyOnce(cast, code);
+    release(cast);
+}
+
+void failAudioSide(CastContext *cast, int code) {
+    clearFlag(cast->m_audioRunning);
+    cast->m_audioFrameEvent.set();
+    cast->m_audioPacketEvent.set();
+    notifyWithoutGuard(cast, code);
+}
+
+void wakeAllConsumers(CastContext *cast) {
+    cast->m_videoFrameEvent.set();
+    cast->m_videoPacketEvent.set();
+    cast->m_audioFrameEvent.set();
+    cast->m_audioPacketEvent.set();
+}
+
+void sleepWhileRunning(const std::atomic<int32_t> &running, int ms) {
+    constexpr int kStepMs = 10;
+    for (int slept = 0; slept < ms && running.load() == 1; slept += kStepMs)
+        sleepMs(kStepMs);
+}
+
+} // namespace pixpipe

@@ -1,0 +1,97 @@
+#include "lifecycle/cast_control.h"
+#include "lifecycle/cast_lifecycle.h"
+#include "lifecycle/engine_log.h"
+#include "lifecycle/worker_threads.h"
+#include "link/message_framing.h"
+#include "link/receiver_link.h"
+#include "platform/clock.h"
+#include "platform/screen_size.h"
+#include "queue/media_queues.h"
+
+extern "C" {
+#include <libavdevice/avdevice.h>
+}
+
+#include <cstring>
+#include <new>
+#include <string>
+
+namespace pixpipe {
+
+namespace {
+
+constexpr int32_t kDefaultWidth = 1920;
+constexpr int32_t kDefaultHeight = 1080;
+
+void attachQueues(CastContext *cast) {
+    videoPacketQueue.attachReadyEvent(&cast->m_videoPacketEvent);
+    videoFrameQueue.attachReadyEvent(&cast->m_videoFrameEvent);
+    audioPacketQueue.attachReadyEvent(&cast->m_audioPacketEvent);
+    audioFrameQueue.attachReadyEvent(&cast->m_audioFrameEvent);
+}
+
+int failStart(CastContext *cast) {
+    logLine("star cast failed\n");
+    for (const WorkerThread &worker : kWorkerThreads)
+        (cast->*worker.doneFlag).store(1);
+    failVideoSide(cast, -1);
+    return -1;
+}
+
+// Sends MSG_START on the control link; false when the send failed.
+bool sendStartCommand(CastContext *cast, const char *castNum) {
+    size_t codeLength = std::strlen(castNum);
+    std::vector<uint8_t> command = buildStartCommand(castNum, codeLength);
+    // The buffer read as text, as the log shows it: up to its first zero byte.
+    std::string commandText(command.begin(), command.end());
+    logLine("send startcmd castNum = %s, sendbuf = %s, datalen = %d\n", castNum,
+            commandText.c_str(), static_cast<int>(codeLength));
+    int sent = sendSome(cast->m_nsock.load(), command.data(), command.size());
+    logLine("send startcmd ret = %d, time = %d\n", sent, static_cast<int>(tickCountMs()));
+    if (sent < 0) {
+        logLine("send start cmd failed, error=%d\n", lastSocketError());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+CastContext *createCast() {
+    CastContext *cast = new (std::nothrow) CastContext;
+    if (!cast)
+        return nullptr;
+    videoFrameQueue.reset();
+    videoPacketQueue.reset();
+    audioFrameQueue.reset();
+    audioPacketQueue.reset();
+    attachQueues(cast);
+    return cast;
+}
+
+int startCast(CastContext *cast, const char *host, int port, const char *castNum, int width,
+              int height) {
+    std::memset(cast->m_ip, 0, sizeof cast->m_ip);
+    std::strncpy(cast->m_ip, host, sizeof cast->m_ip - 1);
+    cast->m_port = static_cast<uint16_t>(port & 0xFFFF);
+
+    startSocketLibrary();
+    audioReconnect(cast);
+    reconnect(cast);
+
+    avdevice_register_all();
+
+    ScreenSize screen = readPrimaryScreenSize();
+    cast->m_screenWidth = screen.width;
+    cast->m_screenHeight = screen.height;
+    cast->m_width = width != 0 ? width : kDefaultWidth;
+    cast->m_height = height != 0 ? height : kDefaultHeight;
+
+    if (cast->m_nsock.load() == kNoSocket || !sendStartCommand(cast, castNum))
+        return failStart(cast);
+    if (!startWorkerThreads(cast))
+        return failStart(cast);
+    return 1;
+}
+
+} // namespace pixpipe

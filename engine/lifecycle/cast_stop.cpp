@@ -1,0 +1,97 @@
+#include "lifecycle/cast_control.h"
+#include "lifecycle/cast_lifecycle.h"
+#include "lifecycle/engine_log.h"
+#include "link/message_framing.h"
+#include "platform/clock.h"
+#include "queue/media_queues.h"
+
+namespace pixpipe {
+
+namespace {
+
+constexpr int kPollMs = 10;
+
+// Sends MSG_STOP; the result as logged: -1 no control socket, -2 send
+// failed, 0 sent.
+int sendStopCommand(CastContext *cast) {
+    SocketHandle socket = cast->m_nsock.load();
+    logLine("send stop cmd\n");
+    logLine("StopCast m_nsock = %lld\n", static_cast<long long>(socket));
+    int result = -1;
+    if (socket != kNoSocket) {
+        // A receiver that does not read must not hold the stop for the
+        // link's full send time-out.
+        setSendTimeout(socket, kStopCommandTimeoutMs);
+        uint8_t command[kStopCommandSize];
+        buildStopCommand(command);
+        int sent = sendSome(socket, command, sizeof command);
+        logLine("send ret = %d\n", sent);
+        if (sent < 0) {
+            logLine("send stop cmd failed, error=%d\n", lastSocketError());
+            result = -2;
+        } else {
+            result = 0;
+        }
+    }
+    logLine("StopCast ret = %d\n", result);
+    return result;
+}
+
+void waitForWorkers(const CastContext *cast, int timeoutMs) {
+    for (int waited = 0; waited < timeoutMs && !allWorkersDone(cast); waited += kPollMs)
+        sleepMs(kPollMs);
+}
+
+// Shuts both links down, again whenever a reconnect has put a new socket in a
+// field, until every thread has ended: blocked reads, sends and connects
+// then return at once.
+void unblockWorkers(CastContext *cast) {
+    SocketHandle shutControl = kNoSocket;
+    SocketHandle shutAudio = kNoSocket;
+    while (!allWorkersDone(cast)) {
+        SocketHandle control = cast->m_nsock.load();
+        if (control != kNoSocket && control != shutControl) {
+            shutdownSocket(control);
+            shutControl = control;
+        }
+        SocketHandle audio = cast->m_audioSock.load();
+        if (audio != kNoSocket && audio != shutAudio) {
+            shutdownSocket(audio);
+            shutAudio = audio;
+        }
+        wakeAllConsumers(cast);
+        sleepMs(kPollMs);
+    }
+}
+
+} // namespace
+
+void stopCast(CastContext *cast) {
+    if (cast->m_running.load() == 1) {
+        cast->m_audioRunning.store(0);
+        cast->m_running.store(0);
+        wakeAllConsumers(cast);
+        sendStopCommand(cast);
+        waitForWorkers(cast, kStopGraceMs);
+    }
+    if (!allWorkersDone(cast)) {
+        logLine("threads still running after the stop, shutting the links down\n");
+        unblockWorkers(cast);
+    }
+    release(cast);
+    // Another thread's release may still be freeing the context's contents.
+    cast->m_releaseFinished.wait();
+}
+
+void freeCast(CastContext *cast) {
+    closeCallbacks(cast);
+    for (std::thread &thread : cast->m_threads)
+        thread.join();
+    videoFrameQueue.attachReadyEvent(nullptr);
+    videoPacketQueue.attachReadyEvent(nullptr);
+    audioFrameQueue.attachReadyEvent(nullptr);
+    audioPacketQueue.attachReadyEvent(nullptr);
+    delete cast;
+}
+
+} // namespace pixpipe
