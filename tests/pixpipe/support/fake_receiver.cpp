@@ -1,0 +1,258 @@
+#include "fake_receiver.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace pixpipe::testing {
+
+namespace {
+
+constexpr int32_t kLargestRecordedBody = 64 * 1024 * 1024;
+
+bool anyKnownHeader(const MessageHeader &header) {
+    return header.type >= 1 && header.type <= 9 && header.length >= 0 &&
+           header.length <= kLargestRecordedBody;
+}
+
+int bindLoopback(uint16_t port, int receiveBuffer) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    int one = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    if (receiveBuffer > 0)
+        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+uint16_t boundPort(int fd) {
+    sockaddr_in address{};
+    socklen_t size = sizeof address;
+    getsockname(fd, reinterpret_cast<sockaddr *>(&address), &size);
+    return ntohs(address.sin_port);
+}
+
+} // namespace
+
+struct FakeReceiver::Connection {
+    explicit Connection(int socket) : fd(socket), assembler(anyKnownHeader) {}
+    int fd;
+    MessageAssembler assembler;
+    ConnectionRecord record;
+};
+
+std::vector<uint8_t> headerBytes(int32_t type, int32_t length, int32_t stamp) {
+    MessageHeader header;
+    header.type = type;
+    header.length = length;
+    header.stamp = stamp;
+    std::vector<uint8_t> bytes(kHeaderSize);
+    encodeHeader(header, bytes.data());
+    return bytes;
+}
+
+FakeReceiver::FakeReceiver(ReceiverOptions options) : m_options(options) {
+    // The audio port must be the control port + 1: retry until both are free.
+    for (int attempt = 0; attempt < 100 && m_audioListener < 0; ++attempt) {
+        int control = bindLoopback(0, options.receiveBufferBytes);
+        if (control < 0)
+            continue;
+        uint16_t port = boundPort(control);
+        int audio = port < 65535 ? bindLoopback(port + 1, options.receiveBufferBytes) : -1;
+        if (audio < 0) {
+            close(control);
+            continue;
+        }
+        m_port = port;
+        m_controlListener = control;
+        m_audioListener = audio;
+    }
+    if (m_audioListener < 0)
+        throw std::runtime_error("FakeReceiver: no free pair of loopback ports");
+    listen(m_controlListener, 8);
+    m_threads.emplace_back(&FakeReceiver::acceptLoop, this, Link::Control, m_controlListener);
+    // A bound socket that does not listen refuses connections and keeps the
+    // port from being taken by anyone else.
+    if (options.listenAudio) {
+        listen(m_audioListener, 8);
+        m_threads.emplace_back(&FakeReceiver::acceptLoop, this, Link::Audio, m_audioListener);
+    }
+}
+
+FakeReceiver::~FakeReceiver() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopping = true;
+        for (auto &connection : m_connections)
+            if (connection->fd >= 0)
+                shutdown(connection->fd, SHUT_RDWR);
+    }
+    shutdown(m_controlListener, SHUT_RDWR);
+    shutdown(m_audioListener, SHUT_RDWR);
+    // Reader threads are added while accepting; join until none is left.
+    for (;;) {
+        std::vector<std::thread> threads;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            threads.swap(m_threads);
+        }
+        if (threads.empty())
+            break;
+        for (auto &thread : threads)
+            thread.join();
+    }
+    for (auto &connection : m_connections)
+        if (connection->fd >= 0)
+            close(connection->fd);
+    close(m_controlListener);
+    close(m_audioListener);
+}
+
+void FakeReceiver::acceptLoop(Link link, int listener) {
+    for (;;) {
+        int fd = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (fd < 0 || m_stopping) {
+            if (fd >= 0)
+                close(fd);
+            return;
+        }
+        auto connection = std::make_shared<Connection>(fd);
+        connection->record.link = link;
+        connection->record.index = static_cast<int>(
+            std::count_if(m_connections.begin(), m_connections.end(),
+                          [link](const auto &c) { return c->record.link == link; }));
+        m_connections.push_back(connection);
+        m_acceptOrder.push_back(link);
+        m_threads.emplace_back(&FakeReceiver::readLoop, this, connection);
+        m_changed.notify_all();
+    }
+}
+
+void FakeReceiver::readLoop(const std::shared_ptr<Connection> &connection) {
+    std::vector<uint8_t> buffer(64 * 1024);
+    for (;;) {
+        size_t wanted = buffer.size();
+        if (m_options.closeAfterBytes > 0) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            wanted = std::min(wanted, m_options.closeAfterBytes - connection->record.bytes.size());
+        }
+        ssize_t received = recv(connection->fd, buffer.data(), wanted, 0);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ConnectionRecord &record = connection->record;
+        bool drop = received <= 0;
+        if (received > 0) {
+            record.bytes.insert(record.bytes.end(), buffer.begin(), buffer.begin() + received);
+            std::vector<MessageAssembler::Message> complete;
+            connection->assembler.feed(buffer.data(), static_cast<size_t>(received), complete);
+            for (auto &message : complete) {
+                bool stop = message.header.type == MSG_STOP;
+                record.messages.push_back(std::move(message));
+                if (stop && record.link == Link::Control && m_options.closeOnStop)
+                    drop = true;
+            }
+            if (m_options.closeAfterBytes > 0 && record.bytes.size() >= m_options.closeAfterBytes)
+                drop = true;
+        }
+        if (drop) {
+            record.closed = true;
+            record.cutShort = connection->assembler.inMessage();
+            close(connection->fd);
+            connection->fd = -1;
+            m_changed.notify_all();
+            return;
+        }
+        m_changed.notify_all();
+    }
+}
+
+std::vector<ConnectionRecord> FakeReceiver::connections(Link link) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::vector<ConnectionRecord> records;
+    for (auto &connection : m_connections)
+        if (connection->record.link == link)
+            records.push_back(connection->record);
+    return records;
+}
+
+std::vector<MessageAssembler::Message> FakeReceiver::messages(Link link) {
+    std::vector<MessageAssembler::Message> all;
+    for (auto &record : connections(link))
+        all.insert(all.end(), record.messages.begin(), record.messages.end());
+    return all;
+}
+
+std::vector<Link> FakeReceiver::acceptOrder() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_acceptOrder;
+}
+
+bool FakeReceiver::waitUntil(const std::function<bool(FakeReceiver &)> &pred,
+                             std::chrono::milliseconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (pred(*this))
+            return true;
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (m_changed.wait_until(lock, std::min(deadline, std::chrono::steady_clock::now() +
+                                                              std::chrono::milliseconds(20))) ==
+                std::cv_status::timeout &&
+            std::chrono::steady_clock::now() >= deadline) {
+            lock.unlock();
+            return pred(*this);
+        }
+    }
+}
+
+bool FakeReceiver::waitForMessages(Link link, size_t count, std::chrono::milliseconds timeout) {
+    return waitUntil([link, count](FakeReceiver &r) { return r.messages(link).size() >= count; },
+                     timeout);
+}
+
+bool FakeReceiver::sendRaw(Link link, const std::vector<uint8_t> &bytes) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (auto it = m_connections.rbegin(); it != m_connections.rend(); ++it) {
+        if ((*it)->record.link != link || (*it)->fd < 0)
+            continue;
+        return send((*it)->fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
+               static_cast<ssize_t>(bytes.size());
+    }
+    return false;
+}
+
+bool FakeReceiver::sendMessage(Link link, int32_t type, const std::vector<uint8_t> &body,
+                               int32_t stamp) {
+    std::vector<uint8_t> bytes = headerBytes(type, static_cast<int32_t>(body.size()), stamp);
+    bytes.insert(bytes.end(), body.begin(), body.end());
+    return sendRaw(link, bytes);
+}
+
+void FakeReceiver::closeNewest(Link link) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (auto it = m_connections.rbegin(); it != m_connections.rend(); ++it) {
+        if ((*it)->record.link == link && (*it)->fd >= 0) {
+            // The reader sees the end of stream and closes the descriptor.
+            shutdown((*it)->fd, SHUT_RDWR);
+            return;
+        }
+    }
+}
+
+void FakeReceiver::refuse(Link link) {
+    shutdown(listenerFor(link), SHUT_RDWR);
+}
+
+} // namespace pixpipe::testing

@@ -1,0 +1,93 @@
+// An in-process stand-in for the television receiver: listens on a free
+// loopback control port P and on P + 1 for audio, records every accepted
+// connection's raw bytes and the messages framed in them, and lets a test
+// send messages, close links and refuse connections.
+#pragma once
+
+#include "link/message_framing.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace pixpipe::testing {
+
+enum class Link { Control, Audio };
+
+struct ReceiverOptions {
+    bool listenAudio = true;    // false: the audio port is reserved but refuses connections
+    bool closeOnStop = true;    // close the control connection when MSG_STOP arrives
+    size_t closeAfterBytes = 0; // > 0: close each connection's first this many bytes in
+    int receiveBufferBytes = 0; // > 0: SO_RCVBUF of the accepted connections
+};
+
+struct ConnectionRecord {
+    Link link = Link::Control;
+    int index = 0; // order of acceptance on its link
+    std::vector<uint8_t> bytes;
+    std::vector<MessageAssembler::Message> messages;
+    bool closed = false;   // the peer closed it or the receiver dropped it
+    bool cutShort = false; // ended inside a message
+};
+
+class FakeReceiver {
+public:
+    explicit FakeReceiver(ReceiverOptions options = {});
+    ~FakeReceiver();
+    FakeReceiver(const FakeReceiver &) = delete;
+    FakeReceiver &operator=(const FakeReceiver &) = delete;
+
+    uint16_t controlPort() const { return m_port; }
+    uint16_t audioPort() const { return static_cast<uint16_t>(m_port + 1); }
+
+    // Snapshot of the connections accepted so far on a link.
+    std::vector<ConnectionRecord> connections(Link link);
+    // Every message received on a link, over all its connections, in order.
+    std::vector<MessageAssembler::Message> messages(Link link);
+    // Acceptance order of both links: "control", "audio", ...
+    std::vector<Link> acceptOrder();
+
+    // Waits until pred holds for the snapshot of both links (or times out).
+    bool waitUntil(const std::function<bool(FakeReceiver &)> &pred,
+                   std::chrono::milliseconds timeout = std::chrono::seconds(5));
+    bool waitForMessages(Link link, size_t count,
+                         std::chrono::milliseconds timeout = std::chrono::seconds(5));
+
+    // Writes raw bytes on the newest connection of a link; false if none.
+    bool sendRaw(Link link, const std::vector<uint8_t> &bytes);
+    bool sendMessage(Link link, int32_t type, const std::vector<uint8_t> &body, int32_t stamp = 0);
+    // Closes the newest connection of a link.
+    void closeNewest(Link link);
+    // Stops accepting on a link: later connects are refused.
+    void refuse(Link link);
+
+private:
+    struct Connection;
+    void acceptLoop(Link link, int listener);
+    void readLoop(const std::shared_ptr<Connection> &connection);
+    int &listenerFor(Link link) {
+        return link == Link::Control ? m_controlListener : m_audioListener;
+    }
+
+    ReceiverOptions m_options;
+    uint16_t m_port = 0;
+    int m_controlListener = -1;
+    int m_audioListener = -1;
+    bool m_stopping = false;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<std::shared_ptr<Connection>> m_connections;
+    std::vector<Link> m_acceptOrder;
+    std::vector<std::thread> m_threads;
+};
+
+// Message helpers for building expectations.
+std::vector<uint8_t> headerBytes(int32_t type, int32_t length, int32_t stamp);
+
+} // namespace pixpipe::testing

@@ -1,0 +1,55 @@
+#include "log_capture.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace pixpipe::testing {
+
+LogCapture::LogCapture() {
+    char path[] = "/tmp/pixpipe-log-XXXXXX";
+    int fd = mkstemp(path);
+    if (fd < 0)
+        throw std::runtime_error("LogCapture: cannot create a temporary file");
+    m_path = path;
+    std::fflush(stdout);
+    m_savedStdout = dup(STDOUT_FILENO);
+    dup2(fd, STDOUT_FILENO);
+    close(fd);
+}
+
+LogCapture::~LogCapture() {
+    std::fflush(stdout);
+    dup2(m_savedStdout, STDOUT_FILENO);
+    close(m_savedStdout);
+    // Echo the captured log so that a failing test still shows it.
+    std::fputs(text().c_str(), stdout);
+    std::fflush(stdout);
+    unlink(m_path.c_str());
+}
+
+std::string LogCapture::text() const {
+    std::fflush(stdout);
+    std::ifstream file(m_path, std::ios::binary);
+    std::ostringstream contents;
+    contents << file.rdbuf();
+    return contents.str();
+}
+
+int LogCapture::countLines(const std::string &line) const {
+    std::istringstream lines(text());
+    int count = 0;
+    for (std::string current; std::getline(lines, current);)
+        if (current == line)
+            ++count;
+    return count;
+}
+
+bool LogCapture::contains(const std::string &fragment) const {
+    return text().find(fragment) != std::string::npos;
+}
+
+} // namespace pixpipe::testing
