@@ -1,0 +1,280 @@
+#include "ui/downloaddialog/downloaddialog.h"
+#include "ui_downloaddialog.h"
+
+#include "api/download/downloadutil.h"
+#include "api/upgrade/packagename.h"
+#include "app/display/RoundedMask.h"
+
+#include <QDebug>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMouseEvent>
+#include <QStandardPaths>
+#include <QUrl>
+
+namespace {
+
+const int buttonMargin = 14;
+const int titleButtonMargin = 20;
+const int titleButtonTop = 10;
+const int titleButtonGap = 10;
+const int constructedButtonGap = 10;
+const int placedButtonGap = 13;
+const int singleOkWidth = 90;
+const qreal cornerRadius = 6.0;
+
+const char *const completeIconStyle = "border-image:url(:images/download_complete.png)";
+const char *const failedIconStyle = "border-image:url(:images/tip.png)";
+
+DownloadDialog::PackageOpener &packageOpener() {
+    static DownloadDialog::PackageOpener opener;
+    return opener;
+}
+
+bool openPackage(const QUrl &url) {
+    const DownloadDialog::PackageOpener &opener = packageOpener();
+    return opener ? opener(url) : QDesktopServices::openUrl(url);
+}
+
+QFont pingFangFont(const QFont &base, int pixelSize) {
+    QFont font = base;
+    font.setPixelSize(pixelSize);
+    font.setFamily(QStringLiteral("PingFang SC"));
+    font.setStyle(QFont::StyleNormal);
+    font.setWeight(QFont::Normal);
+    return font;
+}
+
+} // namespace
+
+DownloadDialog::DownloadDialog(QWidget *parent) : QDialog(parent), ui(new Ui::DownloadDialog) {
+    ui->setupUi(this);
+    const int w = width();
+    const int h = height();
+
+    setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    setMask(roundedMask(size(), cornerRadius));
+
+    QRoundProgressBar *ring = ui->download_process;
+    ring->move(50, (h - ring->height()) / 2);
+    ring->setShape(QRoundProgressBar::ShapeArc);
+    ring->setStartAngle(180);
+    ring->setRimWidth(2);
+    ring->setArcWidth(2);
+    ring->setPrecision(0);
+    ring->setMaximun(100);
+    ring->setValue(0);
+    QPalette ringPalette = ring->palette();
+    ringPalette.setBrush(QPalette::Window, QBrush(Qt::red));
+    ringPalette.setBrush(QPalette::WindowText, QBrush(Qt::red));
+    qDebug() << "ui->download_process->backgroundRole()--" << ring->backgroundRole();
+    qDebug() << "ui->download_process->foregroundRole()--" << ring->foregroundRole();
+    ring->setPalette(ringPalette);
+
+    ui->tip_icon->move(50, (h - ui->tip_icon->height()) / 2);
+
+    ui->tip_content->move(ring->width() + 70, (h - ui->tip_content->height()) / 2);
+    ui->tip_content->setFont(pingFangFont(ui->tip_content->font(), 16));
+    ui->tip_content->setStyleSheet(QStringLiteral("QLabel{color: #555C82}"));
+
+    const int closeX = w - titleButtonMargin - ui->close_button->width();
+    ui->close_button->move(closeX, titleButtonTop);
+    ui->close_button->setToolTip(QStringLiteral("关闭"));
+    ui->close_button->setStyleSheet(
+        QStringLiteral("QPushButton{background-image: url(:images/close.png);background-repeat: "
+                       "no-repeat;border:none;}QPushButton:hover{background-image: "
+                       "url(:images/close_press.png);background-repeat: no-repeat;border:none;}"));
+
+    ui->min_button->move(closeX - titleButtonGap - ui->min_button->width(), titleButtonTop);
+    ui->min_button->setToolTip(QStringLiteral("最小化"));
+    ui->min_button->setStyleSheet(QStringLiteral(
+        "QPushButton{background-image: url(:images/minimize.png);background-repeat: "
+        "no-repeat;border:none;}QPushButton:hover{background-image: "
+        "url(:images/minimize_press.png);background-repeat: no-repeat;border:none;}"));
+
+    const int okX = w - buttonMargin - ui->ok_button->width();
+    const int okY = h - buttonMargin - ui->ok_button->height();
+    ui->ok_button->move(okX, okY);
+    ui->ok_button->setFont(pingFangFont(ui->ok_button->font(), 14));
+    ui->ok_button->setStyleSheet(
+        QStringLiteral("QPushButton{color: #FFFFFF;background-color:#6176FF;border-radius:6px;}"));
+
+    ui->cancel_button->move(okX - constructedButtonGap - ui->cancel_button->width(), okY);
+    ui->cancel_button->setFont(ui->ok_button->font());
+    ui->cancel_button->setStyleSheet(
+        QStringLiteral("QPushButton{color: rgba(85, 92, 130, 0.82);border-radius:6px;border:1px "
+                       "solid gray;}"));
+}
+
+DownloadDialog::~DownloadDialog() {
+    delete ui;
+}
+
+void DownloadDialog::setPackageOpener(PackageOpener opener) {
+    packageOpener() = std::move(opener);
+}
+
+QString DownloadDialog::packagePath() const {
+    const QString name = config.getValue(config.upgradePackageName, QString());
+    const QString plain = PackageName::plainFileName(name);
+    if (plain.isEmpty()) {
+        return QString();
+    }
+    return QStandardPaths::writableLocation(QStandardPaths::DownloadLocation) + QLatin1Char('/') +
+           plain;
+}
+
+void DownloadDialog::startDownload() {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setButtons(false, QStringLiteral("立即升级"), false, QStringLiteral("稍后"));
+    setTitleButtons(true, true);
+    ui->tip_content->setText(QStringLiteral("下载中..."));
+    ui->download_process->show();
+    ui->tip_icon->hide();
+
+    qDebug() << "upgradePackageName=======null"
+             << config.getValue(config.upgradePackageName, QString());
+    const QString path = packagePath();
+    if (path.isEmpty()) {
+        qDebug() << "upgradePackageName=======no usable package name";
+        showFailed();
+        return;
+    }
+    if (QFileInfo(path).isFile()) {
+        qDebug() << "upgradePackageName=======is download complete!";
+        showComplete(QStringLiteral("下载完成!"));
+        return;
+    }
+
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    downloader = new DownloadUtil();
+    // The downloader may outlive the dialog (closing the dialog does not stop
+    // the transfer); it goes away once the transfer has ended either way.
+    connect(downloader, SIGNAL(downloadComplate(QString)), downloader, SLOT(deleteLater()));
+    connect(downloader, SIGNAL(downloadFailed(QString)), downloader, SLOT(deleteLater()));
+    downloader->downloadFileFromURL(config.getValue(config.downloadUrl, QString()), path);
+    connect(downloader, SIGNAL(downloadComplate(QString)), this,
+            SLOT(receiveDownloadComplate(QString)));
+    connect(downloader, SIGNAL(downloadProcess(qint64, qint64)), this,
+            SLOT(receiveDownloadProcess(qint64, qint64)));
+    connect(downloader, SIGNAL(downloadFailed(QString)), this,
+            SLOT(receiveDownloadFailed(QString)));
+}
+
+void DownloadDialog::receiveDownloadProcess(qint64 recv_total, qint64 all_total) {
+    const int percent = all_total > 0 ? int(double(recv_total) / double(all_total) * 100) : 0;
+    ui->download_process->setValue(percent);
+}
+
+void DownloadDialog::receiveDownloadComplate(QString fileName) {
+    showComplete(QStringLiteral("下载完成！"));
+    qDebug() << "receiveDownloadComplate---------fileName-------" << fileName;
+}
+
+void DownloadDialog::receiveDownloadFailed(QString fileName) {
+    showFailed();
+    qDebug() << "receiveDownloadFailed---------fileName-------" << fileName;
+}
+
+void DownloadDialog::showComplete(const QString &text) {
+    ui->download_process->hide();
+    ui->tip_icon->setStyleSheet(QLatin1String(completeIconStyle));
+    ui->tip_icon->show();
+    setButtons(true, QStringLiteral("立即升级"), true, QStringLiteral("稍后"));
+    setTitleButtons(true, true);
+    ui->tip_content->setText(text);
+}
+
+// Only "稍后" is offered, in the place of "立即升级": there is nothing to open.
+void DownloadDialog::showFailed() {
+    ui->download_process->hide();
+    ui->tip_icon->setStyleSheet(QLatin1String(failedIconStyle));
+    ui->tip_icon->show();
+    setButtons(false, QStringLiteral("立即升级"), true, QStringLiteral("稍后"));
+    ui->cancel_button->move(ui->ok_button->pos());
+    setTitleButtons(true, true);
+    ui->tip_content->setText(QStringLiteral("下载失败，请稍后重试"));
+}
+
+void DownloadDialog::setButtons(bool showOk, const QString &okText, bool showCancel,
+                                const QString &cancelText) {
+    ui->ok_button->setVisible(showOk);
+    ui->ok_button->setText(okText);
+
+    int okWidth = ui->ok_button->width();
+    int okX = width() - buttonMargin - okWidth;
+    const int okY = height() - buttonMargin - ui->ok_button->height();
+    qDebug() << "okButtonX:" << okX << ",okButtonWidth:" << okWidth;
+    if (!showCancel) {
+        okWidth = singleOkWidth;
+        okX = width() - buttonMargin - singleOkWidth;
+    }
+    ui->ok_button->setGeometry(okX, okY, okWidth, ui->ok_button->height());
+
+    ui->cancel_button->move(okX - placedButtonGap - ui->cancel_button->width(), okY);
+    ui->cancel_button->setVisible(showCancel);
+    if (showCancel) {
+        ui->cancel_button->setText(cancelText);
+    }
+}
+
+void DownloadDialog::setTitleButtons(bool showClose, bool showMin) {
+    ui->close_button->setVisible(showClose);
+    ui->min_button->setVisible(showMin);
+}
+
+void DownloadDialog::on_ok_button_clicked() {
+    qDebug() << "openFileName-----------" << config.getValue(config.upgradePackageName, QString());
+    const QString path = packagePath();
+    const bool opened = !path.isEmpty() && openPackage(QUrl::fromLocalFile(path));
+    qDebug() << "openResult-----------" << opened;
+    if (!opened && !path.isEmpty()) {
+        // Removed so that the next attempt downloads the package afresh.
+        QFile::remove(path);
+        qDebug() << "delete file!";
+    }
+    close();
+    emit startUpgrade(opened);
+}
+
+void DownloadDialog::on_cancel_button_clicked() {
+    close();
+    emit closeClick();
+}
+
+void DownloadDialog::on_close_button_clicked() {
+    close();
+    emit closeClick();
+}
+
+void DownloadDialog::on_min_button_clicked() {
+    showMinimized();
+}
+
+void DownloadDialog::mousePressEvent(QMouseEvent *event) {
+    const QPoint global = event->screenPos().toPoint();
+    m_dragX = global.x();
+    m_dragY = global.y();
+    m_dragging = true;
+}
+
+void DownloadDialog::mouseMoveEvent(QMouseEvent *event) {
+    if (m_dragging) {
+        dragTo(event->screenPos().toPoint());
+    }
+}
+
+void DownloadDialog::mouseReleaseEvent(QMouseEvent *event) {
+    if (m_dragging) {
+        dragTo(event->screenPos().toPoint());
+    }
+    m_dragging = false;
+}
+
+void DownloadDialog::dragTo(const QPoint &global) {
+    move(x() + global.x() - m_dragX, y() + global.y() - m_dragY);
+    m_dragX = global.x();
+    m_dragY = global.y();
+}

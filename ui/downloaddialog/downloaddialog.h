@@ -1,0 +1,76 @@
+#ifndef DOWNLOADDIALOG_H
+#define DOWNLOADDIALOG_H
+
+#include "app/config/ConfigUtil.h"
+
+#include <QDialog>
+#include <QPointer>
+#include <functional>
+
+namespace Ui {
+class DownloadDialog;
+}
+
+class DownloadUtil;
+class QMouseEvent;
+class QUrl;
+
+// Downloads the announced upgrade package into the user's download folder with
+// a progress ring, then offers to open it ("立即升级") or to leave ("稍后"). A
+// package already in the folder is offered at once; a failed download is said
+// so and offers only "稍后". The dialog deletes itself when it closes.
+class DownloadDialog : public QDialog {
+    Q_OBJECT
+public:
+    // Opens the finished package; true when the system accepted it.
+    using PackageOpener = std::function<bool(const QUrl &)>;
+
+    explicit DownloadDialog(QWidget *parent = nullptr);
+    ~DownloadDialog() override;
+
+    // Replaces how every dialog opens the package (the system's handler by
+    // default); an empty function restores the default.
+    static void setPackageOpener(PackageOpener opener);
+
+    void startDownload();
+    void setButtons(bool showOk, const QString &okText, bool showCancel, const QString &cancelText);
+    void setTitleButtons(bool showClose, bool showMin);
+
+signals:
+    void startUpgrade(bool openResult);
+    void closeClick();
+
+public slots:
+    void receiveDownloadComplate(QString fileName);
+    void receiveDownloadProcess(qint64 recv_total, qint64 all_total);
+    void receiveDownloadFailed(QString fileName);
+
+private slots:
+    void on_ok_button_clicked();
+    void on_cancel_button_clicked();
+    void on_close_button_clicked();
+    void on_min_button_clicked();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+
+private:
+    // The package's path in the download folder, or empty when the configured
+    // name leaves no usable file name.
+    QString packagePath() const;
+    void showComplete(const QString &text);
+    void showFailed();
+    void dragTo(const QPoint &global);
+
+    Ui::DownloadDialog *ui;
+    int m_dragX = 0;
+    int m_dragY = 0;
+    bool m_dragging = false;
+    // Outlives the dialog while a transfer runs and deletes itself when it ends.
+    QPointer<DownloadUtil> downloader;
+    ConfigUtil config;
+};
+
+#endif // DOWNLOADDIALOG_H

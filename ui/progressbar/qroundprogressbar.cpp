@@ -1,0 +1,192 @@
+#include "ui/progressbar/qroundprogressbar.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QtMath>
+
+QRoundProgressBar::QRoundProgressBar(QWidget *parent) : QWidget(parent) {}
+
+void QRoundProgressBar::setRange(double max, double min) {
+    m_min = qMin(max, min);
+    m_max = qMax(max, min);
+    m_value = qBound(m_min, m_value, m_max);
+    update();
+}
+
+void QRoundProgressBar::setMinimun(double min) {
+    setRange(min, m_max);
+}
+
+void QRoundProgressBar::setMaximun(double max) {
+    setRange(m_min, max);
+}
+
+void QRoundProgressBar::setValue(double val) {
+    if (val == m_value) {
+        return;
+    }
+    m_value = qBound(m_min, val, m_max);
+    update();
+}
+
+void QRoundProgressBar::setValue(int val) {
+    setValue(double(val));
+}
+
+void QRoundProgressBar::setStartAngle(double angle) {
+    if (angle != m_startAngle) {
+        m_startAngle = angle;
+        update();
+    }
+}
+
+void QRoundProgressBar::setShape(int shape) {
+    if (shape != m_shape) {
+        m_shape = shape;
+        update();
+    }
+}
+
+void QRoundProgressBar::setRimWidth(double width) {
+    if (width != m_rimWidth) {
+        m_rimWidth = width;
+        update();
+    }
+}
+
+void QRoundProgressBar::setArcWidth(double width) {
+    if (width != m_arcWidth) {
+        m_arcWidth = width;
+        update();
+    }
+}
+
+void QRoundProgressBar::setLabelPattern(const QString &pattern) {
+    if (pattern != m_labelPattern) {
+        m_labelPattern = pattern;
+        update();
+    }
+}
+
+void QRoundProgressBar::clearLabelPattern() {
+    m_labelPattern = QString();
+    update();
+}
+
+void QRoundProgressBar::setPrecision(int precision) {
+    if (precision >= 0 && precision != m_precision) {
+        m_precision = precision;
+        update();
+    }
+}
+
+QSize QRoundProgressBar::minimumSizeHint() const {
+    return QSize(32, 32);
+}
+
+bool QRoundProgressBar::hasHeightForWidth() const {
+    return true;
+}
+
+int QRoundProgressBar::heightForWidth(int width) const {
+    return width;
+}
+
+double QRoundProgressBar::fraction(double value) const {
+    const double span = m_max - m_min;
+    return span > 0 ? (value - m_min) / span : 0.0;
+}
+
+void QRoundProgressBar::paintEvent(QPaintEvent *) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+
+    const int outerSize = qMin(width(), height());
+    const QRectF baseRect(1, 1, outerSize - 2, outerSize - 2);
+
+    paintFrame(painter, baseRect);
+    paintRim(painter, baseRect);
+
+    const double arcLength = 360.0 * fraction(m_value);
+    paintProgress(painter, baseRect, m_value, arcLength);
+
+    QRectF innerRect;
+    double innerRadius = 0;
+    innerArea(baseRect, outerSize, innerRect, innerRadius);
+
+    paintCenter(painter, innerRect);
+    paintLabel(painter, innerRect, innerRadius, m_value);
+}
+
+void QRoundProgressBar::paintFrame(QPainter &painter, const QRectF &baseRect) {
+    painter.fillRect(baseRect, palette().brush(QPalette::Window));
+}
+
+void QRoundProgressBar::paintRim(QPainter &painter, const QRectF &baseRect) {
+    if (m_shape == ShapeRing || m_shape == ShapeSector) {
+        painter.setPen(QPen(palette().color(QPalette::WindowText), m_rimWidth, Qt::SolidLine,
+                            Qt::SquareCap, Qt::BevelJoin));
+        painter.setBrush(palette().brush(QPalette::Base));
+        painter.drawEllipse(baseRect);
+    } else if (m_shape == ShapeArc) {
+        const double half = m_rimWidth / 2;
+        painter.setPen(QPen(palette().color(QPalette::Base), m_rimWidth));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(baseRect.adjusted(half, half, -half, -half));
+    }
+}
+
+void QRoundProgressBar::paintProgress(QPainter &painter, const QRectF &baseRect, double,
+                                      double arcLength) {
+    if (m_shape == ShapeArc) {
+        const double half = m_rimWidth / 2;
+        painter.setPen(QPen(palette().color(QPalette::Highlight), m_arcWidth));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawArc(baseRect.adjusted(half, half, -half, -half), int(m_startAngle * 16),
+                        int(-arcLength * 16));
+        return;
+    }
+    QPainterPath sector;
+    sector.setFillRule(Qt::WindingFill);
+    sector.moveTo(baseRect.center());
+    sector.arcTo(baseRect, m_startAngle, -arcLength);
+    sector.lineTo(baseRect.center());
+    painter.setBrush(palette().brush(QPalette::Highlight));
+    painter.setPen(QPen(palette().color(QPalette::WindowText), m_arcWidth));
+    painter.drawPath(sector);
+}
+
+void QRoundProgressBar::innerArea(const QRectF &, double outerSize, QRectF &innerRect,
+                                  double &innerRadius) {
+    innerRadius = m_shape == ShapeArc ? outerSize - m_rimWidth : outerSize * 0.75;
+    const double offset = (outerSize - innerRadius) / 2;
+    innerRect = QRectF(offset, offset, innerRadius, innerRadius);
+}
+
+void QRoundProgressBar::paintCenter(QPainter &painter, const QRectF &innerRect) {
+    if (m_shape == ShapeRing) {
+        painter.setBrush(palette().brush(QPalette::AlternateBase));
+        painter.drawEllipse(innerRect);
+    }
+}
+
+void QRoundProgressBar::paintLabel(QPainter &painter, const QRectF &innerRect, double innerRadius,
+                                   double value) {
+    if (m_labelPattern.isEmpty()) {
+        return;
+    }
+    QFont labelFont = font();
+    // QFont rejects sizes below one pixel, which a very small widget would give.
+    labelFont.setPixelSize(qMax(1, int(qMax(0.4 - 0.1 * m_precision, 0.05) * innerRadius)));
+    painter.setFont(labelFont);
+    painter.setPen(palette().color(QPalette::Text));
+    painter.drawText(innerRect, Qt::AlignCenter, labelFor(value));
+}
+
+QString QRoundProgressBar::labelFor(double value) const {
+    QString label = m_labelPattern;
+    label.replace(QLatin1String("%v"), QString::number(value, 'f', m_precision));
+    label.replace(QLatin1String("%p"), QString::number(fraction(value) * 100, 'f', m_precision));
+    label.replace(QLatin1String("%m"), QString::number(m_max - m_min + 1, 'f', m_precision));
+    return label;
+}

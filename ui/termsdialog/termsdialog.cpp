@@ -1,0 +1,121 @@
+#include "ui/termsdialog/termsdialog.h"
+#include "ui_termsdialog.h"
+
+#include "app/display/RoundedMask.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScrollBar>
+
+namespace {
+
+const char *const agreementResource = ":/terms/agreement.html";
+
+QString agreementHtml() {
+    QFile file(QString::fromLatin1(agreementResource));
+    if (!file.open(QIODevice::ReadOnly)) {
+        qDebug() << "agreement text missing:" << agreementResource;
+        return QString();
+    }
+    return QString::fromUtf8(file.readAll());
+}
+
+} // namespace
+
+TermsDialog::TermsDialog(QWidget *parent) : QDialog(parent), ui(new Ui::TermsDialog) {
+    ui->setupUi(this);
+    ui->terms->setHtml(agreementHtml());
+
+    setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+
+    setMask(roundedMask(size(), 6));
+
+    applyLayout();
+
+    connect(ui->agree, SIGNAL(clicked()), this, SLOT(agree()));
+    connect(ui->noagree, SIGNAL(clicked()), this, SLOT(noagree()));
+}
+
+TermsDialog::~TermsDialog() {
+    delete ui;
+}
+
+// Title, text and buttons share the height in bands of 20, 60 and 20 percent.
+void TermsDialog::applyLayout() {
+    const int w = width();
+    const int h = height();
+    const int titleBand = int(h * 0.2);
+    const int textBand = int(h * 0.6);
+    const int buttonTop = titleBand + textBand;
+    const int buttonBand = h - buttonTop;
+
+    ui->title->move((w - ui->title->width()) / 2, (titleBand - ui->title->height()) / 2);
+
+    ui->terms->setGeometry(5, titleBand, w - 10, textBand);
+    ui->terms->setStyleSheet(
+        "QTextBrowser{background:#ecf1ff;padding:6px 0px 6px 11px;border-radius:6px;}");
+    auto *scrollBar = new QScrollBar(Qt::Vertical, ui->terms);
+    scrollBar->setStyleSheet(
+        "QScrollBar:vertical{background:#E0E8FD;width:4px;padding-top:0px;padding-bottom:0px;"
+        "border-left:1px solid #E0E8FD;margin:0px 0px 0px 0px;}"
+        "QScrollBar::handle:vertical{background:#399AFA;height:20px;border-radius:6px;}");
+    ui->terms->setVerticalScrollBar(scrollBar);
+
+    const int buttonWidth = ui->noagree->width();
+    const int noagreeX = (w - 3 * buttonWidth) / 2;
+    const int buttonY = buttonTop + (buttonBand - ui->noagree->height()) / 2;
+    ui->noagree->move(noagreeX, buttonY);
+    ui->agree->move(noagreeX + 2 * buttonWidth, buttonY);
+}
+
+void TermsDialog::agree() {
+    close();
+    qDebug() << "agree";
+    emit quitNotice(1);
+}
+
+void TermsDialog::noagree() {
+    close();
+    qDebug() << "noagree";
+    emit quitNotice(0);
+}
+
+// Presses on the buttons and the text browser stay with them; a press anywhere
+// else starts dragging the frameless dialog.
+void TermsDialog::mousePressEvent(QMouseEvent *event) {
+    const QPoint global = event->screenPos().toPoint();
+    m_dragX = global.x();
+    m_dragY = global.y();
+    m_dragging = true;
+}
+
+void TermsDialog::mouseMoveEvent(QMouseEvent *event) {
+    if (m_dragging) {
+        dragTo(event->screenPos().toPoint());
+    }
+}
+
+void TermsDialog::mouseReleaseEvent(QMouseEvent *event) {
+    if (m_dragging) {
+        dragTo(event->screenPos().toPoint());
+    }
+    m_dragging = false;
+}
+
+void TermsDialog::dragTo(const QPoint &global) {
+    move(x() + global.x() - m_dragX, y() + global.y() - m_dragY);
+    m_dragX = global.x();
+    m_dragY = global.y();
+}
+
+// The agreement must be answered with one of the two buttons: Escape would
+// close the dialog without an answer and leave the program running unaccepted.
+void TermsDialog::keyPressEvent(QKeyEvent *event) {
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

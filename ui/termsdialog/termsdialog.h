@@ -1,0 +1,42 @@
+#ifndef TERMSDIALOG_H
+#define TERMSDIALOG_H
+
+#include <QDialog>
+
+namespace Ui {
+class TermsDialog;
+}
+
+// Shows the user service agreement and asks the user to accept it. The dialog
+// closes itself on either button and then reports the choice through
+// quitNotice: 1 for accept, 0 for decline.
+class TermsDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit TermsDialog(QWidget *parent = nullptr);
+    ~TermsDialog() override;
+
+signals:
+    void quitNotice(int result);
+
+public slots:
+    void agree();
+    void noagree();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void applyLayout();
+    void dragTo(const QPoint &global);
+
+    Ui::TermsDialog *ui;
+    int m_dragX = 0;
+    int m_dragY = 0;
+    bool m_dragging = false;
+};
+
+#endif // TERMSDIALOG_H
