@@ -1,0 +1,46 @@
+#ifndef BASEDIALOG_H
+#define BASEDIALOG_H
+
+#include <QDialog>
+
+namespace Ui {
+class BaseDialog;
+}
+
+class QMouseEvent;
+
+// The program's one message and question box: frameless, rounded, always on
+// top, with an OK and an optional Cancel button. The user's choice is the
+// standard dialog result: Accepted (1) only through OK.
+class BaseDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit BaseDialog(QWidget *parent = nullptr);
+    ~BaseDialog() override;
+
+    void setText(const QString &text);
+    void setButtons(bool showOk, const QString &okText, bool showCancel, const QString &cancelText);
+    void setTitleButtons(bool showClose, bool showMin);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+
+private slots:
+    void on_ok_button_clicked();
+    void on_cancel_button_clicked();
+    void on_close_button_clicked();
+    void on_min_button_clicked();
+
+private:
+    void moveBy(const QPoint &globalPos);
+
+    Ui::BaseDialog *ui;
+    int dragX = 0;
+    int dragY = 0;
+    bool dragging = false;
+};
+
+#endif // BASEDIALOG_H
