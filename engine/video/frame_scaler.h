@@ -1,0 +1,30 @@
+// Converts captured pictures to the encoded size and to YUV 4:2:0.
+#pragma once
+
+extern "C" {
+#include <libavutil/frame.h>
+#include <libswscale/swscale.h>
+}
+
+namespace pixpipe {
+
+class FrameScaler {
+public:
+    FrameScaler(int width, int height);
+    ~FrameScaler();
+    FrameScaler(const FrameScaler &) = delete;
+    FrameScaler &operator=(const FrameScaler &) = delete;
+
+    // Converts picture with bicubic filtering into a new frame that owns its
+    // own buffer, so that frames waiting for the encoder never share a
+    // picture that is being written. Returns nullptr on failure.
+    AVFrame *convert(const AVFrame *picture);
+
+private:
+    int m_width;
+    int m_height;
+    SwsContext *m_context = nullptr;
+    bool m_failureLogged = false;
+};
+
+} // namespace pixpipe

@@ -1,0 +1,127 @@
+// The video capture thread: reads the screen, decodes and converts each
+// picture to the encoded size, and queues the frames for the encode thread.
+#include "lifecycle/cast_lifecycle.h"
+#include "lifecycle/engine_log.h"
+#include "lifecycle/worker_threads.h"
+#include "platform/capture_sources.h"
+#include "queue/media_queues.h"
+#include "video/capture_device.h"
+#include "video/frame_scaler.h"
+#include "video/video_decoder.h"
+#include "video/video_encoder.h"
+
+namespace pixpipe {
+
+namespace {
+
+constexpr int kOpenDeviceFailed = 1001;
+constexpr int kNoStreamInfo = 1002;
+constexpr int kNoVideoStream = 1003;
+constexpr int kNoEncoder = 1004;
+
+// Besides the encoder's own group of pictures, every 80th frame is intra so
+// that a receiver joining late gets a full picture within a few seconds.
+constexpr int64_t kForcedIntraInterval = 80;
+constexpr int kReadRetryPauseMs = 100;
+
+// Opens the device, its decoder and the cast's encoder. Returns 0, or the
+// callback code of the step that failed.
+int setUpCapture(CastContext *cast, int *streamIndex) {
+    const CaptureSources sources = currentCaptureSources();
+    int ret = openCaptureDevice(sources.video, cast->m_screenWidth, cast->m_screenHeight,
+                                &cast->m_videoInput);
+    if (ret < 0) {
+        logLine("Couldn't open input stream. error code = %d\n", ret);
+        return kOpenDeviceFailed;
+    }
+    ret = avformat_find_stream_info(cast->m_videoInput, nullptr);
+    if (ret < 0) {
+        logLine("Couldn't find stream information. error = %d\n", ret);
+        return kNoStreamInfo;
+    }
+    *streamIndex = findFirstVideoStream(cast->m_videoInput);
+    if (*streamIndex < 0) {
+        logLine("Didn't find a video stream.\n");
+        return kNoVideoStream;
+    }
+    // Without a decoder or an encoder no picture could ever be sent.
+    cast->m_videoDecoder = openVideoDecoder(cast->m_videoInput->streams[*streamIndex]);
+    if (!cast->m_videoDecoder)
+        return kNoVideoStream;
+    cast->m_videoEncoder = openVideoEncoder(cast->m_width, cast->m_height);
+    if (!cast->m_videoEncoder)
+        return kNoEncoder;
+    return 0;
+}
+
+int endCaptureWithError(CastContext *cast, int code) {
+    cast->m_flagcap = 1;
+    cast->m_videoFrameEvent.set();
+    failVideoSide(cast, code);
+    return -1;
+}
+
+// The frame for the encoder from one captured packet: the new picture when
+// the decoder delivered one, otherwise the last picture again. Converted
+// pictures are never written after conversion, so a repeat shares the last
+// one's buffer. Returns nullptr while there is nothing to show yet.
+AVFrame *nextEncoderFrame(AVCodecContext *decoder, FrameScaler &scaler, const AVPacket *packet,
+                          AVFrame *&lastPicture) {
+    AVFrame *decoded = av_frame_alloc();
+    AVFrame *converted = nullptr;
+    if (decoded && decodeNewestPicture(decoder, packet, decoded))
+        converted = scaler.convert(decoded);
+    av_frame_free(&decoded);
+
+    if (converted) {
+        av_frame_free(&lastPicture);
+        lastPicture = av_frame_clone(converted);
+        return converted;
+    }
+    return lastPicture ? av_frame_clone(lastPicture) : nullptr;
+}
+
+} // namespace
+
+int videoCaptureThread(CastContext *cast) {
+    int streamIndex = -1;
+    const int code = setUpCapture(cast, &streamIndex);
+    if (code != 0)
+        return endCaptureWithError(cast, code);
+
+    FrameScaler scaler(cast->m_width, cast->m_height);
+    AVFrame *lastPicture = nullptr;
+    int64_t frameNumber = 0;
+    while (cast->m_running == 1) {
+        AVPacket *packet = av_packet_alloc();
+        if (!packet || av_read_frame(cast->m_videoInput, packet) < 0) {
+            av_packet_free(&packet);
+            sleepWhileRunning(cast->m_running, kReadRetryPauseMs);
+            continue;
+        }
+        if (packet->stream_index == streamIndex) {
+            AVFrame *frame = nextEncoderFrame(cast->m_videoDecoder, scaler, packet, lastPicture);
+            // A picture read after a stop would never be encoded: the encode
+            // thread leaves at its next look at the running flag. Dropping it
+            // lets the end marker be what wakes a waiting encode thread.
+            if (frame && cast->m_running != 1)
+                av_frame_free(&frame);
+            if (frame) {
+                frame->pict_type = frameNumber % kForcedIntraInterval == 0 ? AV_PICTURE_TYPE_I
+                                                                           : AV_PICTURE_TYPE_NONE;
+                ++frameNumber;
+                videoFrameQueue.add(frame, cast->m_running);
+            }
+        }
+        av_packet_free(&packet);
+    }
+    av_frame_free(&lastPicture);
+
+    if (AVFrame *marker = newEndMarkerFrame())
+        videoFrameQueue.add(marker, cast->m_running);
+    logLine("capture thread is exit\n");
+    cast->m_flagcap = 1;
+    return 1;
+}
+
+} // namespace pixpipe

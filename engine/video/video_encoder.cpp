@@ -1,0 +1,65 @@
+#include "video/video_encoder.h"
+
+#include "lifecycle/engine_log.h"
+
+extern "C" {
+#include <libavutil/dict.h>
+}
+
+namespace pixpipe {
+
+namespace {
+
+constexpr int64_t kBitRate = 1300000;
+constexpr AVRational kTimeBase = {1, 20};
+constexpr int kGopSize = 60;
+
+} // namespace
+
+AVCodecContext *openVideoEncoder(int width, int height) {
+    const AVCodec *codec = avcodec_find_encoder(AV_CODEC_ID_H264);
+    if (!codec) {
+        logLine("H264 Codec not found.\n");
+        return nullptr;
+    }
+    AVCodecContext *encoder = avcodec_alloc_context3(codec);
+    if (!encoder) {
+        logErrorLine("Could not allocate video codec context\n");
+        return nullptr;
+    }
+    encoder->bit_rate = kBitRate;
+    encoder->width = width;
+    encoder->height = height;
+    encoder->time_base = kTimeBase;
+    encoder->gop_size = kGopSize;
+    encoder->max_b_frames = 0;
+    encoder->pix_fmt = AV_PIX_FMT_YUV420P;
+    encoder->qcompress = 0.6f;
+    encoder->qmin = 10;
+    encoder->qmax = 30;
+    encoder->max_qdiff = 4;
+
+    AVDictionary *options = nullptr;
+    av_dict_set(&options, "preset", "ultrafast", 0);
+    av_dict_set(&options, "tune", "zerolatency", 0);
+    const int ret = avcodec_open2(encoder, codec, &options);
+    av_dict_free(&options);
+    if (ret < 0) {
+        logLine("Could not open H264 codec. r = %d\n", ret);
+        avcodec_free_context(&encoder);
+        return nullptr;
+    }
+    return encoder;
+}
+
+int encodeOneFrame(AVCodecContext *encoder, const AVFrame *frame, AVPacket *packet) {
+    int ret = avcodec_send_frame(encoder, frame);
+    if (ret < 0)
+        return ret;
+    ret = avcodec_receive_packet(encoder, packet);
+    if (ret == AVERROR(EAGAIN))
+        return 0;
+    return ret;
+}
+
+} // namespace pixpipe
