@@ -1,0 +1,337 @@
+// The video capture and encode threads run directly on a cast context, fed
+// by an FFmpeg lavfi test picture in place of the screen; the test stands in
+// for the video send thread by consuming the packet queue.
+#include "h264_inspection.h"
+#include "lifecycle/cast_lifecycle.h"
+#include "lifecycle/worker_threads.h"
+#include "log_capture.h"
+#include "platform/capture_sources.h"
+#include "platform/clock.h"
+#include "queue/media_queues.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <future>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+extern "C" {
+#include <libavdevice/avdevice.h>
+}
+
+namespace pixpipe {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr char kTestPicture[] = "testsrc2=size=640x360:rate=15";
+
+struct CapturedPacket {
+    std::vector<uint8_t> body;
+    int64_t pts = 0;
+    int64_t dts = 0;
+    int64_t takenAtMs = 0; // the test's own wall clock when the packet was taken
+};
+
+int64_t testWallClockMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+class VideoThreadsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        avdevice_register_all();
+        videoFrameQueue.reset();
+        videoPacketQueue.reset();
+        videoFrameQueue.attachReadyEvent(&m_cast.m_videoFrameEvent);
+        videoPacketQueue.attachReadyEvent(&m_cast.m_videoPacketEvent);
+        m_cast.m_userData = reinterpret_cast<intptr_t>(this);
+        m_cast.m_callback = &VideoThreadsTest::recordCode;
+        // Only the video threads under test run in this cast.
+        m_cast.m_flagsend = 1;
+        m_cast.m_flagrecv = 1;
+        m_cast.m_flagacap = 1;
+        m_cast.m_flagaenc = 1;
+        m_cast.m_flagasend = 1;
+    }
+
+    void TearDown() override {
+        stopCast();
+        joinThreads();
+        m_cast.m_flagcap = 1;
+        m_cast.m_flagenc = 1;
+        release(&m_cast);
+        videoFrameQueue.attachReadyEvent(nullptr);
+        videoPacketQueue.attachReadyEvent(nullptr);
+        resetCaptureSourcesForTesting();
+    }
+
+    static void recordCode(intptr_t userData, int code) {
+        auto *self = reinterpret_cast<VideoThreadsTest *>(userData);
+        std::lock_guard<std::mutex> lock(self->m_codesLock);
+        self->m_codes.push_back(code);
+    }
+
+    std::vector<int> codes() {
+        std::lock_guard<std::mutex> lock(m_codesLock);
+        return m_codes;
+    }
+
+    void useVideoSource(const std::string &inputFormat, const std::string &device,
+                        const std::map<std::string, std::string> &options = {}) {
+        CaptureSources sources = platformCaptureSources();
+        sources.video = CaptureSource{inputFormat, device, options, false};
+        setCaptureSourcesForTesting(sources);
+    }
+
+    void startThreads(int width, int height, bool withEncoder = true) {
+        m_cast.m_width = width;
+        m_cast.m_height = height;
+        if (!withEncoder)
+            m_cast.m_flagenc = 1;
+        m_capture = std::async(std::launch::async, [this] { return videoCaptureThread(&m_cast); });
+        if (withEncoder)
+            m_encode =
+                std::async(std::launch::async, [this] { return videoEncodeThread(&m_cast); });
+    }
+
+    // What stopCapture does to the running flags.
+    void stopCast() {
+        m_cast.m_audioRunning = 0;
+        m_cast.m_running = 0;
+    }
+
+    // Waits for a thread's result; -100 when it did not end in time.
+    static int resultOf(std::future<int> &thread) {
+        if (!thread.valid())
+            return -100;
+        if (thread.wait_for(10s) != std::future_status::ready)
+            return -100;
+        return thread.get();
+    }
+
+    void joinThreads() {
+        for (auto *thread : {&m_capture, &m_encode}) {
+            if (thread->valid())
+                thread->wait();
+        }
+    }
+
+    // Takes the next item of a queue as its consumer would, without
+    // blocking past the deadline. nullptr when none came in time.
+    template <typename Item>
+    static Item *takeWithin(MediaQueue<Item> &queue, std::chrono::milliseconds timeout) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (queue.count() > 0)
+                return queue.waitAndTake();
+            sleepMs(2);
+        }
+        return nullptr;
+    }
+
+    // Takes n packets from the packet queue, as the send thread would.
+    std::vector<CapturedPacket> takePackets(size_t n) {
+        std::vector<CapturedPacket> packets;
+        while (packets.size() < n) {
+            AVPacket *packet = takeWithin(videoPacketQueue, 10000ms);
+            if (!packet)
+                break;
+            if (isEndMarker(packet)) {
+                freeMediaItem(packet);
+                break;
+            }
+            packets.push_back({std::vector<uint8_t>(packet->data, packet->data + packet->size),
+                               packet->pts, packet->dts, testWallClockMs()});
+            freeMediaItem(packet);
+        }
+        return packets;
+    }
+
+    static std::vector<std::vector<uint8_t>> bodies(const std::vector<CapturedPacket> &packets) {
+        std::vector<std::vector<uint8_t>> out;
+        for (const auto &packet : packets)
+            out.push_back(packet.body);
+        return out;
+    }
+
+    CastContext m_cast;
+    std::future<int> m_capture;
+    std::future<int> m_encode;
+    std::mutex m_codesLock;
+    std::vector<int> m_codes;
+};
+
+TEST_F(VideoThreadsTest, ForcesIntraEveryEightyFramesAndStampsWithWallClock) {
+    useVideoSource("lavfi", kTestPicture);
+    startThreads(640, 360);
+    const std::vector<CapturedPacket> packets = takePackets(161);
+    ASSERT_EQ(packets.size(), 161u);
+
+    const std::vector<DecodedPicture> pictures = decodeH264(bodies(packets));
+    ASSERT_EQ(pictures.size(), 161u);
+    EXPECT_TRUE(pictures[0].intra);
+    EXPECT_TRUE(pictures[80].intra);
+    EXPECT_TRUE(pictures[160].intra);
+    EXPECT_FALSE(pictures[79].intra);
+    EXPECT_FALSE(pictures[159].intra);
+
+    for (const CapturedPacket &packet : packets) {
+        EXPECT_EQ(packet.pts, packet.dts);
+        EXPECT_GE(packet.pts, 0);
+        EXPECT_LE(packet.pts, int64_t{0xFFFFFFFF});
+        // Compare on the 32-bit circle so that a wrap between the two
+        // readings does not matter.
+        const auto mine = static_cast<uint32_t>(packet.takenAtMs);
+        const auto difference = static_cast<int32_t>(mine - static_cast<uint32_t>(packet.pts));
+        EXPECT_GE(difference, 0);
+        EXPECT_LT(difference, 1000);
+    }
+
+    stopCast();
+    EXPECT_EQ(resultOf(m_capture), 1);
+    EXPECT_EQ(resultOf(m_encode), 1);
+    EXPECT_TRUE(codes().empty());
+}
+
+TEST_F(VideoThreadsTest, EncodesExactlyTheRequestedSize) {
+    struct Case {
+        int width;
+        int height;
+    };
+    // Smaller with another aspect ratio, larger, and equal to the input
+    // (where the scaler only converts the pixel format).
+    for (const Case size : {Case{320, 240}, Case{1280, 720}, Case{640, 360}}) {
+        SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height));
+        useVideoSource("lavfi", kTestPicture);
+        m_cast.m_running = 1;
+        startThreads(size.width, size.height);
+        const std::vector<CapturedPacket> packets = takePackets(10);
+        stopCast();
+        EXPECT_EQ(resultOf(m_capture), 1);
+        EXPECT_EQ(resultOf(m_encode), 1);
+        videoFrameQueue.reset();
+        videoPacketQueue.reset();
+        // The context of this run goes before the next one opens its own.
+        avformat_close_input(&m_cast.m_videoInput);
+        avcodec_free_context(&m_cast.m_videoDecoder);
+        avcodec_free_context(&m_cast.m_videoEncoder);
+
+        const std::vector<DecodedPicture> pictures = decodeH264(bodies(packets));
+        ASSERT_EQ(pictures.size(), 10u);
+        for (const DecodedPicture &picture : pictures) {
+            EXPECT_EQ(picture.width, size.width);
+            EXPECT_EQ(picture.height, size.height);
+        }
+    }
+}
+
+TEST_F(VideoThreadsTest, QueuedFramesKeepTheirOwnPictures) {
+    // No encoder runs: the capture thread fills the queue to its limit and
+    // every waiting frame must still show the picture it was queued with.
+    useVideoSource("lavfi", kTestPicture);
+    startThreads(320, 180, false);
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (videoFrameQueue.count() < FrameQueue::kProducerLimit &&
+           std::chrono::steady_clock::now() < deadline)
+        sleepMs(5);
+    ASSERT_EQ(videoFrameQueue.count(), FrameQueue::kProducerLimit);
+    stopCast();
+    ASSERT_EQ(resultOf(m_capture), 1);
+
+    std::vector<AVFrame *> frames;
+    while (AVFrame *frame = takeWithin(videoFrameQueue, 100ms)) {
+        if (isEndMarker(frame)) {
+            freeMediaItem(frame);
+            break;
+        }
+        frames.push_back(frame);
+    }
+    // Fourteen waited; a fifteenth may have been waiting to be added when
+    // the stop came, and then takes the end marker's place.
+    ASSERT_GE(frames.size(), static_cast<size_t>(FrameQueue::kProducerLimit));
+    ASSERT_LE(frames.size(), static_cast<size_t>(FrameQueue::kSlots));
+    for (size_t i = 0; i < frames.size(); ++i) {
+        EXPECT_EQ(frames[i]->width, 320);
+        EXPECT_EQ(frames[i]->height, 180);
+        EXPECT_EQ(frames[i]->format, AV_PIX_FMT_YUV420P);
+        EXPECT_EQ(frames[i]->pict_type == AV_PICTURE_TYPE_I, i == 0);
+    }
+    // The test picture moves, so consecutive pictures differ in their luma.
+    for (size_t i = 1; i < frames.size(); ++i) {
+        const AVFrame *a = frames[i - 1];
+        const AVFrame *b = frames[i];
+        bool differ = false;
+        for (int row = 0; row < a->height && !differ; ++row)
+            differ = std::memcmp(a->data[0] + row * a->linesize[0],
+                                 b->data[0] + row * b->linesize[0], a->width) != 0;
+        EXPECT_TRUE(differ) << "frames " << i - 1 << " and " << i << " show the same picture";
+    }
+    for (AVFrame *frame : frames)
+        freeMediaItem(frame);
+}
+
+TEST_F(VideoThreadsTest, StopWhileEncoderWaitsEndsBothThreadsThroughEndMarkers) {
+    // One picture a second, paced in real time: the encode thread spends
+    // almost all its time waiting on an empty frame queue. No frame rate
+    // probing, which would read several seconds of pictures first.
+    useVideoSource("lavfi", "testsrc2=size=320x240:rate=1,realtime", {{"fpsprobesize", "0"}});
+    testing::LogCapture log;
+    startThreads(320, 240);
+    ASSERT_EQ(takePackets(1).size(), 1u);
+    sleepMs(100);
+    ASSERT_EQ(videoFrameQueue.count(), 0);
+
+    stopCast();
+    EXPECT_EQ(resultOf(m_capture), 1);
+    EXPECT_EQ(resultOf(m_encode), 1);
+    EXPECT_EQ(m_cast.m_flagcap, 1);
+    EXPECT_EQ(m_cast.m_flagenc, 1);
+    EXPECT_EQ(log.countLines("capture thread is exit"), 1);
+    EXPECT_EQ(log.countLines("encode thread is exit"), 1);
+    // The encode thread took the capture thread's end marker ...
+    EXPECT_EQ(videoFrameQueue.count(), 0);
+    // ... and passed its own on to the send thread.
+    AVPacket *last = nullptr;
+    while (AVPacket *packet = takeWithin(videoPacketQueue, 100ms)) {
+        if (last)
+            freeMediaItem(last);
+        last = packet;
+    }
+    ASSERT_NE(last, nullptr);
+    EXPECT_TRUE(isEndMarker(last));
+    freeMediaItem(last);
+}
+
+TEST_F(VideoThreadsTest, MissingDeviceNotifies1001OnceAndReleases) {
+    useVideoSource("x11grab", ":4242");
+    testing::LogCapture log;
+    startThreads(640, 360);
+    EXPECT_EQ(resultOf(m_capture), -1);
+    EXPECT_EQ(resultOf(m_encode), 1);
+    EXPECT_EQ(codes(), std::vector<int>{1001});
+    EXPECT_TRUE(m_cast.m_released);
+    EXPECT_EQ(m_cast.m_running, 0);
+    EXPECT_EQ(m_cast.m_audioRunning, 0);
+    EXPECT_EQ(m_cast.m_videoInput, nullptr);
+    EXPECT_TRUE(log.contains("Couldn't open input stream. error code = -"));
+}
+
+TEST_F(VideoThreadsTest, SizeTheEncoderRefusesNotifies1004AndReleases) {
+    // H.264 in YUV 4:2:0 needs even dimensions.
+    useVideoSource("lavfi", kTestPicture);
+    startThreads(641, 361);
+    EXPECT_EQ(resultOf(m_capture), -1);
+    EXPECT_EQ(resultOf(m_encode), 1);
+    EXPECT_EQ(codes(), std::vector<int>{1004});
+    EXPECT_TRUE(m_cast.m_released);
+    EXPECT_EQ(m_cast.m_videoEncoder, nullptr);
+}
+
+} // namespace
+} // namespace pixpipe
