@@ -1,4 +1,5 @@
 #include "app/config/ConfigUtil.h"
+#include "app/crash/CrashReport.h"
 #include "app/display/FontFallbacks.h"
 #include "app/logging/LogFile.h"
 #include "ui/mainwindow/mainwindow.h"
@@ -8,6 +9,15 @@
 #include <QTextCodec>
 
 int main(int argc, char *argv[]) {
+#ifndef _WIN32
+    // A crashed copy of this program asked for its report to be shown.
+    QString crashCode;
+    QString crashAddress;
+    if (CrashReport::isReportRequest(argc, argv, &crashCode, &crashAddress)) {
+        return CrashReport::runReportProcess(argc, argv, crashCode, crashAddress);
+    }
+#endif
+
     QApplication app(argc, argv);
     installFontFallbacks();
 
@@ -16,6 +26,7 @@ int main(int argc, char *argv[]) {
     qDebug() << "is debug model : " << config->isDebug();
     if (config->isDebug()) {
         QTextCodec::setCodecForLocale(QTextCodec::codecForLocale());
+        CrashReport::install();
         LogFile::install();
     }
 
