@@ -10,8 +10,8 @@ namespace pixpipe {
 // pipelines have no entry until those pipelines are built; their done flags
 // are set at start so that release does not wait for them.
 const WorkerThread kWorkerThreads[kWorkerThreadCount] = {
-    {"video capture", nullptr, &CastContext::m_flagcap},
-    {"video encode", nullptr, &CastContext::m_flagenc},
+    {"video capture", videoCaptureThread, &CastContext::m_flagcap},
+    {"video encode", videoEncodeThread, &CastContext::m_flagenc},
     {"audio capture", nullptr, &CastContext::m_flagacap},
     {"audio encode", nullptr, &CastContext::m_flagaenc},
     {"video send", videoSendThread, &CastContext::m_flagsend},
