@@ -1,0 +1,280 @@
+// The audio capture and encode threads run directly on a cast context, fed by
+// an FFmpeg lavfi source in place of the sound device; the test stands in for
+// the audio send thread by consuming the queues.
+#include "audio/audio_decoder.h"
+#include "lifecycle/cast_lifecycle.h"
+#include "lifecycle/worker_threads.h"
+#include "platform/capture_sources.h"
+#include "platform/clock.h"
+#include "queue/media_queues.h"
+#include "tone_analysis.h"
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <thread>
+#include <vector>
+
+extern "C" {
+#include <libavdevice/avdevice.h>
+}
+
+namespace pixpipe {
+namespace {
+
+constexpr char kMonoTone[] = "sine=frequency=1000:sample_rate=44100:samples_per_frame=441";
+
+class AudioThreadsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        avdevice_register_all();
+        audioFrameQueue.attachReadyEvent(&m_cast.m_audioFrameEvent);
+        audioPacketQueue.attachReadyEvent(&m_cast.m_audioPacketEvent);
+        m_cast.m_userData = reinterpret_cast<intptr_t>(this);
+        m_cast.m_callback = &AudioThreadsTest::recordCode;
+        // Only the two audio threads under test run in this cast.
+        m_cast.m_flagcap = 1;
+        m_cast.m_flagenc = 1;
+        m_cast.m_flagsend = 1;
+        m_cast.m_flagrecv = 1;
+        m_cast.m_flagasend = 1;
+    }
+
+    void TearDown() override {
+        m_cast.m_audioRunning = 0;
+        wakeAllConsumers(&m_cast);
+        joinThreads();
+        // A thread this test did not start cannot set its own done flag.
+        if (!m_captureStarted)
+            m_cast.m_flagacap = 1;
+        if (!m_encodeStarted)
+            m_cast.m_flagaenc = 1;
+        release(&m_cast);
+        audioFrameQueue.attachReadyEvent(nullptr);
+        audioPacketQueue.attachReadyEvent(nullptr);
+        resetCaptureSourcesForTesting();
+    }
+
+    static void recordCode(intptr_t userData, int code) {
+        auto *self = reinterpret_cast<AudioThreadsTest *>(userData);
+        std::lock_guard<std::mutex> lock(self->m_codesLock);
+        self->m_codes.push_back(code);
+    }
+
+    std::vector<int> codes() {
+        std::lock_guard<std::mutex> lock(m_codesLock);
+        return m_codes;
+    }
+
+    void useAudioSource(const std::string &inputFormat, const std::string &device) {
+        CaptureSources sources = platformCaptureSources();
+        sources.audio.inputFormat = inputFormat;
+        sources.audio.device = device;
+        sources.audio.useScreenOptions = false;
+        setCaptureSourcesForTesting(sources);
+    }
+
+    void startCapture() {
+        m_captureStarted = true;
+        m_captureThread = std::thread([this] { m_captureResult = audioCaptureThread(&m_cast); });
+    }
+    void startEncode() {
+        m_encodeStarted = true;
+        m_encodeThread = std::thread([this] { m_encodeResult = audioEncodeThread(&m_cast); });
+    }
+
+    void joinThreads() {
+        if (m_captureThread.joinable())
+            m_captureThread.join();
+        if (m_encodeThread.joinable())
+            m_encodeThread.join();
+    }
+
+    // Takes items until the end marker comes, as a consumer does after the
+    // audio side stopped.
+    template <typename Item> void drainToEndMarker(MediaQueue<Item> &queue) {
+        while (true) {
+            Item *item = queue.waitAndTake();
+            if (!item)
+                continue;
+            const bool end = isEndMarker(item);
+            freeMediaItem(item);
+            if (end)
+                return;
+        }
+    }
+
+    CastContext m_cast;
+    std::thread m_captureThread;
+    std::thread m_encodeThread;
+    bool m_captureStarted = false;
+    bool m_encodeStarted = false;
+    int m_captureResult = 0;
+    int m_encodeResult = 0;
+    std::mutex m_codesLock;
+    std::vector<int> m_codes;
+};
+
+TEST_F(AudioThreadsTest, MonoPacketsOf441BecomeWholeStereoFramesWithNoSampleLost) {
+    useAudioSource("lavfi", kMonoTone);
+    startCapture();
+
+    constexpr int kFrames = 40;
+    std::vector<float> left;
+    for (int taken = 0; taken < kFrames;) {
+        AVFrame *frame = audioFrameQueue.waitAndTake();
+        if (!frame)
+            continue;
+        ++taken;
+        EXPECT_EQ(frame->nb_samples, 1024);
+        EXPECT_EQ(frame->ch_layout.nb_channels, 2);
+        EXPECT_EQ(frame->sample_rate, 44100);
+        ASSERT_EQ(frame->format, AV_SAMPLE_FMT_FLTP);
+        const auto *first = reinterpret_cast<const float *>(frame->data[0]);
+        const auto *second = reinterpret_cast<const float *>(frame->data[1]);
+        for (int i = 0; i < frame->nb_samples; ++i) {
+            ASSERT_FLOAT_EQ(first[i], second[i]) << "mono must reach both channels alike";
+            left.push_back(first[i]);
+        }
+        av_frame_free(&frame);
+    }
+
+    // 40 frames of 1024 samples span 93 input packets of 441: any remainder
+    // dropped or repeated at a frame boundary breaks the sine's phase.
+    double gain = 0.0;
+    EXPECT_LT(test::sineFitDeviation(left, 1000.0, 44100, &gain), 0.01);
+    EXPECT_GT(gain, 0.05);
+
+    m_cast.m_audioRunning = 0;
+    drainToEndMarker(audioFrameQueue);
+    joinThreads();
+    EXPECT_EQ(m_captureResult, 1);
+    EXPECT_EQ(m_cast.m_flagacap.load(), 1);
+    EXPECT_TRUE(codes().empty());
+}
+
+TEST_F(AudioThreadsTest, EncodesStampedAacOfTheToneAndBothThreadsExitOnStop) {
+    useAudioSource("lavfi", kMonoTone);
+    testing::internal::CaptureStdout();
+    const int64_t before = wallClockStampMs();
+    startCapture();
+    startEncode();
+
+    // Decode the packets again to hear what was encoded.
+    const AVCodec *aac = avcodec_find_decoder(AV_CODEC_ID_AAC);
+    AVCodecContext *decoder = avcodec_alloc_context3(aac);
+    ASSERT_NE(decoder, nullptr);
+    AVFrame *decoded = av_frame_alloc();
+    std::vector<float> left;
+    constexpr int kPackets = 60;
+    for (int taken = 0; taken < kPackets;) {
+        AVPacket *packet = audioPacketQueue.waitAndTake();
+        if (!packet)
+            continue;
+        ++taken;
+        const int64_t after = wallClockStampMs();
+        EXPECT_GT(packet->size, 0);
+        EXPECT_EQ(packet->pts, packet->dts);
+        EXPECT_GE(packet->pts, before);
+        EXPECT_LE(packet->pts, after);
+        if (taken == 1) {
+            // The encoder's parameters are set once it has produced output.
+            ASSERT_EQ(
+                avcodec_parameters_to_context(decoder, m_cast.m_audioOutput->streams[0]->codecpar),
+                0);
+            ASSERT_EQ(avcodec_open2(decoder, aac, nullptr), 0);
+        }
+        ASSERT_EQ(avcodec_send_packet(decoder, packet), 0);
+        while (avcodec_receive_frame(decoder, decoded) == 0) {
+            const auto *samples = reinterpret_cast<const float *>(decoded->data[0]);
+            left.insert(left.end(), samples, samples + decoded->nb_samples);
+        }
+        av_packet_free(&packet);
+    }
+    EXPECT_EQ(decoder->ch_layout.nb_channels, 2);
+    EXPECT_EQ(decoder->sample_rate, 44100);
+    EXPECT_NEAR(test::dominantFrequency(left, 44100), 1000.0, 6.0);
+    av_frame_free(&decoded);
+    avcodec_free_context(&decoder);
+
+    m_cast.m_audioRunning = 0;
+    drainToEndMarker(audioPacketQueue);
+    joinThreads();
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("audio capture thread is exit\n"), std::string::npos);
+    EXPECT_NE(out.find("audio encode thread is exit.\n"), std::string::npos);
+    EXPECT_EQ(m_captureResult, 1);
+    EXPECT_EQ(m_encodeResult, 0);
+    EXPECT_EQ(m_cast.m_flagacap.load(), 1);
+    EXPECT_EQ(m_cast.m_flagaenc.load(), 1);
+    EXPECT_TRUE(codes().empty());
+}
+
+struct SetUpFailure {
+    const char *name;
+    const char *inputFormat;
+    const char *device;
+    int code;
+    const char *message;
+};
+
+class AudioSetUpFailureTest : public AudioThreadsTest,
+                              public ::testing::WithParamInterface<SetUpFailure> {};
+
+// Every set-up failure ends the audio side alone: one callback with its
+// code, both threads end, nothing is released, no context is left half open.
+TEST_P(AudioSetUpFailureTest, EndsTheAudioSideWithItsCode) {
+    const SetUpFailure failure = GetParam();
+    useAudioSource(failure.inputFormat, failure.device);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    startEncode();
+    startCapture();
+    joinThreads();
+    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string err = testing::internal::GetCapturedStderr();
+
+    EXPECT_EQ(codes(), std::vector<int>{failure.code});
+    EXPECT_NE(err.find(failure.message), std::string::npos) << err;
+    EXPECT_EQ(m_captureResult, -1);
+    EXPECT_EQ(out.find("audio capture thread is exit\n"), std::string::npos);
+    EXPECT_NE(out.find("audio encode thread is exit.\n"), std::string::npos);
+    EXPECT_EQ(m_encodeResult, 0);
+    EXPECT_EQ(m_cast.m_audioRunning.load(), 0);
+    EXPECT_EQ(m_cast.m_running.load(), 1);
+    EXPECT_EQ(m_cast.m_flagacap.load(), 1);
+    EXPECT_EQ(m_cast.m_flagaenc.load(), 1);
+    EXPECT_FALSE(m_cast.m_released.load());
+    EXPECT_EQ(m_cast.m_audioEncoder, nullptr);
+    EXPECT_EQ(m_cast.m_audioOutput, nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Audio, AudioSetUpFailureTest,
+    ::testing::Values(SetUpFailure{"MissingDevice", "lavfi", "no_such_source", 1005,
+                                   "Couldn't open audio input stream.\n"},
+                      SetUpFailure{"NoAudioStream", "lavfi", "testsrc=size=64x64:rate=5", 1007,
+                                   "Didn't find audio stream.\n"},
+                      // AAC has no 1234 Hz rate: the encoder cannot be opened.
+                      SetUpFailure{"EncoderNotOpened", "lavfi", "sine=sample_rate=1234", 1010,
+                                   "Could not open output codec (error '"}),
+    [](const ::testing::TestParamInfo<SetUpFailure> &info) { return info.param.name; });
+
+TEST(AudioDecoderTest, ADecoderThatCannotOpenLeavesNoContextBehind) {
+    CastContext cast;
+    cast.m_audioInput = avformat_alloc_context();
+    ASSERT_NE(cast.m_audioInput, nullptr);
+    AVStream *stream = avformat_new_stream(cast.m_audioInput, nullptr);
+    ASSERT_NE(stream, nullptr);
+    stream->codecpar->codec_type = AVMEDIA_TYPE_AUDIO;
+    stream->codecpar->codec_id = AV_CODEC_ID_NONE;
+
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(openAudioDecoder(&cast, stream));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Could not find input codec\n");
+    EXPECT_EQ(cast.m_audioDecoder, nullptr);
+    EXPECT_EQ(cast.m_audioInput, nullptr);
+}
+
+} // namespace
+} // namespace pixpipe
