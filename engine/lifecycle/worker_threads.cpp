@@ -6,21 +6,34 @@
 
 namespace pixpipe {
 
-// Start order. The capture and encode threads of the video and audio
-// pipelines have no entry until those pipelines are built; their done flags
-// are set at start so that release does not wait for them.
+// Start order. A worker without an entry gets its done flag set at start so
+// that release does not wait for it.
 const WorkerThread kWorkerThreads[kWorkerThreadCount] = {
     {"video capture", videoCaptureThread, &CastContext::m_flagcap},
     {"video encode", videoEncodeThread, &CastContext::m_flagenc},
-    {"audio capture", nullptr, &CastContext::m_flagacap},
-    {"audio encode", nullptr, &CastContext::m_flagaenc},
+    {"audio capture", audioCaptureThread, &CastContext::m_flagacap},
+    {"audio encode", audioEncodeThread, &CastContext::m_flagaenc},
     {"video send", videoSendThread, &CastContext::m_flagsend},
     {"audio send", audioSendThread, &CastContext::m_flagasend},
     {"receive", recvThread, &CastContext::m_flagrecv},
 };
 
 namespace {
+
 thread_local bool tl_engineWorker = false;
+std::atomic<bool> g_mediaPipelines{true};
+
+bool isMediaPipelineWorker(const WorkerThread &worker) {
+    return worker.doneFlag == &CastContext::m_flagcap ||
+           worker.doneFlag == &CastContext::m_flagenc ||
+           worker.doneFlag == &CastContext::m_flagacap ||
+           worker.doneFlag == &CastContext::m_flagaenc;
+}
+
+} // namespace
+
+void setMediaPipelinesForTesting(bool enabled) {
+    g_mediaPipelines.store(enabled);
 }
 
 bool isEngineWorkerThread() {
@@ -30,7 +43,7 @@ bool isEngineWorkerThread() {
 bool startWorkerThreads(CastContext *cast) {
     for (int i = 0; i < kWorkerThreadCount; ++i) {
         const WorkerThread &worker = kWorkerThreads[i];
-        if (!worker.entry) {
+        if (!worker.entry || (isMediaPipelineWorker(worker) && !g_mediaPipelines.load())) {
             (cast->*worker.doneFlag).store(1);
             continue;
         }
