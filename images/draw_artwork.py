@@ -51,31 +51,59 @@ class Canvas:
             flat.extend(v if isinstance(v, tuple) else (v,))
         return [v * SCALE for v in flat]
 
+    def _drawing(self, *colors):
+        """The draw to use for these colours: translucent ones go on a layer of
+        their own that is blended in afterwards (ImageDraw replaces RGBA
+        pixels instead of blending them)."""
+        if all(c is None or len(c) < 4 or c[3] == 255 for c in colors):
+            return self.draw, None
+        layer = Image.new("RGBA", self.image.size, (0, 0, 0, 0))
+        return ImageDraw.Draw(layer), layer
+
+    def _blend(self, layer):
+        if layer is not None:
+            self.image = Image.alpha_composite(self.image, layer)
+            self.draw = ImageDraw.Draw(self.image)
+
     def rounded(self, box, radius, fill=None, outline=None, width=1):
-        self.draw.rounded_rectangle(self.s(box), radius * SCALE, fill=fill, outline=outline,
-                                    width=max(1, round(width * SCALE)))
+        draw, layer = self._drawing(fill, outline)
+        draw.rounded_rectangle(self.s(box), radius * SCALE, fill=fill, outline=outline,
+                               width=max(1, round(width * SCALE)))
+        self._blend(layer)
 
     def rect(self, box, fill):
-        self.draw.rectangle(self.s(box), fill=fill)
+        draw, layer = self._drawing(fill)
+        draw.rectangle(self.s(box), fill=fill)
+        self._blend(layer)
 
     def ellipse(self, box, fill=None, outline=None, width=1):
-        self.draw.ellipse(self.s(box), fill=fill, outline=outline, width=max(1, round(width * SCALE)))
+        draw, layer = self._drawing(fill, outline)
+        draw.ellipse(self.s(box), fill=fill, outline=outline, width=max(1, round(width * SCALE)))
+        self._blend(layer)
 
     def line(self, points, fill, width):
-        self.draw.line(self.s(points), fill=fill, width=max(1, round(width * SCALE)), joint="curve")
+        draw, layer = self._drawing(fill)
+        draw.line(self.s(points), fill=fill, width=max(1, round(width * SCALE)), joint="curve")
         half = width / 2
         for x, y in (points[:2], points[-2:]):
-            self.ellipse((x - half, y - half, x + half, y + half), fill=fill)
+            draw.ellipse(self.s((x - half, y - half, x + half, y + half)), fill=fill)
+        self._blend(layer)
 
     def polygon(self, points, fill):
-        self.draw.polygon(self.s(points), fill=fill)
+        draw, layer = self._drawing(fill)
+        draw.polygon(self.s(points), fill=fill)
+        self._blend(layer)
 
     def arc(self, box, start, end, fill, width):
-        self.draw.arc(self.s(box), start, end, fill=fill, width=max(1, round(width * SCALE)))
+        draw, layer = self._drawing(fill)
+        draw.arc(self.s(box), start, end, fill=fill, width=max(1, round(width * SCALE)))
+        self._blend(layer)
 
     def text(self, xy, text, size, fill, font_path=CJK_FONT, index=CJK_SC_INDEX, anchor="la"):
         font = ImageFont.truetype(font_path, size * SCALE, index=index)
-        self.draw.text(self.s(xy), text, fill=fill, font=font, anchor=anchor)
+        draw, layer = self._drawing(fill)
+        draw.text(self.s(xy), text, fill=fill, font=font, anchor=anchor)
+        self._blend(layer)
 
     def shadow(self, box, radius, blur, color, offset=(0, 0)):
         layer = Image.new("RGBA", self.image.size, (0, 0, 0, 0))
@@ -338,10 +366,10 @@ def casting_scene(width, height, tv_box, laptop_box, wave_count=3, backdrop=True
     # Mountains and sun: "a picture" on the TV screen.
     c.ellipse((inner[0] + iw * 0.68, inner[1] + ih * 0.16, inner[0] + iw * 0.8,
                inner[1] + ih * 0.16 + iw * 0.12), fill=rgba(WHITE, 230))
-    c.polygon([(inner[0] + iw * 0.05, inner[3] - ih * 0.06), (inner[0] + iw * 0.36, inner[1] + ih * 0.35),
-               (inner[0] + iw * 0.62, inner[3] - ih * 0.06)], fill=rgba(WHITE, 200))
     c.polygon([(inner[0] + iw * 0.4, inner[3] - ih * 0.06), (inner[0] + iw * 0.66, inner[1] + ih * 0.5),
-               (inner[0] + iw * 0.95, inner[3] - ih * 0.06)], fill=rgba(WHITE, 150))
+               (inner[0] + iw * 0.95, inner[3] - ih * 0.06)], fill=rgba(BLUE_PALE))
+    c.polygon([(inner[0] + iw * 0.05, inner[3] - ih * 0.06), (inner[0] + iw * 0.36, inner[1] + ih * 0.35),
+               (inner[0] + iw * 0.62, inner[3] - ih * 0.06)], fill=rgba((0xF6, 0xF7, 0xFF)))
     # Laptop with the same picture.
     c.shadow((lx + 4, ly + 6, lx + lw - 4, ly + lh), lw * 0.05, lw * 0.03, rgba(BLUE_DARK, 60),
              offset=(0, lw * 0.03))
@@ -363,13 +391,12 @@ def casting_scene(width, height, tv_box, laptop_box, wave_count=3, backdrop=True
 
 
 def mid_picture():
-    c = casting_scene(694, 574, tv_box=(97, 60, 500, 330), laptop_box=(222, 428, 250, 130))
+    c = casting_scene(694, 574, tv_box=(122, 34, 450, 282), laptop_box=(222, 440, 250, 124))
     save_png("mid.png", c)
 
 
 def cancel_picture():
-    c = casting_scene(560, 560, tv_box=(70, 70, 420, 280), laptop_box=(175, 408, 210, 116),
-                      wave_count=3)
+    c = casting_scene(560, 560, tv_box=(90, 50, 380, 240), laptop_box=(175, 400, 210, 116))
     save_png("cancel_mid.png", c)
 
 
@@ -385,7 +412,7 @@ def background():
     for x, y, r, a in ((150, 140, 46, 90), (1130, 120, 70, 70), (1020, 330, 24, 110),
                        (260, 380, 18, 120), (640, 90, 12, 140)):
         c.ellipse((x - r, y - r, x + r, y + r), fill=rgba(BLUE_LIGHT, a))
-    scene = casting_scene(560, 460, tv_box=(60, 20, 330, 230), laptop_box=(300, 300, 220, 120),
+    scene = casting_scene(560, 500, tv_box=(95, 10, 300, 200), laptop_box=(170, 330, 220, 120),
                           backdrop=False)
     c.paste(scene, (360, 150))
     c.result().convert("RGB").save(os.path.join(HERE, "bj.jpg"), quality=92)
