@@ -30,6 +30,11 @@ extern const WorkerThread kWorkerThreads[kWorkerThreadCount];
 // be created; the done flags of that worker and of all later ones are then set.
 bool startWorkerThreads(CastContext *cast);
 
+// Tests of the links and the lifecycle run casts without the capture and
+// encode threads (their done flags are then set at start) and feed the
+// packet queues themselves. Internal; not exported from the library.
+void setMediaPipelinesForTesting(bool enabled);
+
 // True on a thread started by startWorkerThreads.
 bool isEngineWorkerThread();
 

@@ -19,7 +19,7 @@ bool anyKnownHeader(const MessageHeader &header) {
            header.length <= kLargestRecordedBody;
 }
 
-int bindLoopback(uint16_t port, int receiveBuffer) {
+int bindLoopback(const char *host, uint16_t port, int receiveBuffer) {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return -1;
@@ -30,7 +30,7 @@ int bindLoopback(uint16_t port, int receiveBuffer) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    inet_pton(AF_INET, host, &address.sin_addr);
     if (bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
         close(fd);
         return -1;
@@ -67,11 +67,13 @@ std::vector<uint8_t> headerBytes(int32_t type, int32_t length, int32_t stamp) {
 FakeReceiver::FakeReceiver(ReceiverOptions options) : m_options(options) {
     // The audio port must be the control port + 1: retry until both are free.
     for (int attempt = 0; attempt < 100 && m_audioListener < 0; ++attempt) {
-        int control = bindLoopback(0, options.receiveBufferBytes);
+        int control = bindLoopback(options.bindAddress, 0, options.receiveBufferBytes);
         if (control < 0)
             continue;
         uint16_t port = boundPort(control);
-        int audio = port < 65535 ? bindLoopback(port + 1, options.receiveBufferBytes) : -1;
+        int audio = port < 65535
+                        ? bindLoopback(options.bindAddress, port + 1, options.receiveBufferBytes)
+                        : -1;
         if (audio < 0) {
             close(control);
             continue;
@@ -99,6 +101,8 @@ FakeReceiver::~FakeReceiver() {
         for (auto &connection : m_connections)
             if (connection->fd >= 0)
                 shutdown(connection->fd, SHUT_RDWR);
+        m_paused = false;
+        m_changed.notify_all();
     }
     shutdown(m_controlListener, SHUT_RDWR);
     shutdown(m_audioListener, SHUT_RDWR);
@@ -144,13 +148,33 @@ void FakeReceiver::acceptLoop(Link link, int listener) {
 
 void FakeReceiver::readLoop(const std::shared_ptr<Connection> &connection) {
     std::vector<uint8_t> buffer(64 * 1024);
+    bool pausing = m_options.pauseAfterBytes > 0 && connection->record.link == Link::Control &&
+                   connection->record.index == 0;
     for (;;) {
         size_t wanted = buffer.size();
-        if (m_options.closeAfterBytes > 0) {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            wanted = std::min(wanted, m_options.closeAfterBytes - connection->record.bytes.size());
+        int fd;
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            size_t have = connection->record.bytes.size();
+            if (m_options.closeAfterBytes > 0)
+                wanted = std::min(wanted, m_options.closeAfterBytes - have);
+            if (pausing) {
+                if (have >= m_options.pauseAfterBytes) {
+                    // Paused once; reading goes on after resume() or ends
+                    // after resetNewest().
+                    pausing = false;
+                    m_paused = true;
+                    m_changed.notify_all();
+                    m_changed.wait(lock, [&] { return !m_paused || connection->fd < 0; });
+                    if (connection->fd < 0)
+                        return;
+                } else {
+                    wanted = std::min(wanted, m_options.pauseAfterBytes - have);
+                }
+            }
+            fd = connection->fd;
         }
-        ssize_t received = recv(connection->fd, buffer.data(), wanted, 0);
+        ssize_t received = recv(fd, buffer.data(), wanted, 0);
         std::lock_guard<std::mutex> lock(m_mutex);
         ConnectionRecord &record = connection->record;
         bool drop = received <= 0;
@@ -159,10 +183,15 @@ void FakeReceiver::readLoop(const std::shared_ptr<Connection> &connection) {
             std::vector<MessageAssembler::Message> complete;
             connection->assembler.feed(buffer.data(), static_cast<size_t>(received), complete);
             for (auto &message : complete) {
-                bool stop = message.header.type == MSG_STOP;
+                bool stop = message.header.type == MSG_STOP && record.link == Link::Control;
                 record.messages.push_back(std::move(message));
-                if (stop && record.link == Link::Control && m_options.closeOnStop)
+                if (stop && m_options.answerStopWithQuit) {
+                    std::vector<uint8_t> quit = headerBytes(MSG_QUIT, 1, 0);
+                    quit.push_back(0);
+                    send(connection->fd, quit.data(), quit.size(), MSG_NOSIGNAL);
+                } else if (stop && m_options.closeOnStop) {
                     drop = true;
+                }
             }
             if (m_options.closeAfterBytes > 0 && record.bytes.size() >= m_options.closeAfterBytes)
                 drop = true;
@@ -251,8 +280,42 @@ void FakeReceiver::closeNewest(Link link) {
     }
 }
 
+void FakeReceiver::resetNewest(Link link) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (auto it = m_connections.rbegin(); it != m_connections.rend(); ++it) {
+        Connection &connection = **it;
+        if (connection.record.link != link || connection.fd < 0)
+            continue;
+        if (!m_paused) {
+            // The reader is inside recv: let it see the end and close.
+            shutdown(connection.fd, SHUT_RDWR);
+            return;
+        }
+        // Closing with unread data sends a reset. The reader is paused (not
+        // inside recv), so the descriptor can be closed here.
+        close(connection.fd);
+        connection.fd = -1;
+        connection.record.closed = true;
+        connection.record.cutShort = connection.assembler.inMessage();
+        m_paused = false;
+        m_changed.notify_all();
+        return;
+    }
+}
+
 void FakeReceiver::refuse(Link link) {
     shutdown(listenerFor(link), SHUT_RDWR);
+}
+
+bool FakeReceiver::waitPaused(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [this] { return m_paused; });
+}
+
+void FakeReceiver::resume() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_paused = false;
+    m_changed.notify_all();
 }
 
 } // namespace pixpipe::testing

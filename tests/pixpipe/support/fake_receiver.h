@@ -21,10 +21,16 @@ namespace pixpipe::testing {
 enum class Link { Control, Audio };
 
 struct ReceiverOptions {
-    bool listenAudio = true;    // false: the audio port is reserved but refuses connections
-    bool closeOnStop = true;    // close the control connection when MSG_STOP arrives
-    size_t closeAfterBytes = 0; // > 0: close each connection's first this many bytes in
+    const char *bindAddress = "127.0.0.1"; // any 127.x.y.z address is loopback
+    bool listenAudio = true; // false: the audio port is reserved but refuses connections
+    bool closeOnStop = true; // close the control connection when MSG_STOP arrives
+    // > 0: close each connection once this many bytes have arrived on it.
+    size_t closeAfterBytes = 0;
     int receiveBufferBytes = 0; // > 0: SO_RCVBUF of the accepted connections
+    // > 0: stop reading the first control connection after this many bytes,
+    // until resume() or resetNewest().
+    size_t pauseAfterBytes = 0;
+    bool answerStopWithQuit = false; // answer MSG_STOP with MSG_QUIT instead of closing
 };
 
 struct ConnectionRecord {
@@ -64,8 +70,15 @@ public:
     bool sendMessage(Link link, int32_t type, const std::vector<uint8_t> &body, int32_t stamp = 0);
     // Closes the newest connection of a link.
     void closeNewest(Link link);
+    // Closes the newest connection of a link at once; unread data makes the
+    // peer's next send fail (connection reset) when reading is paused;
+    // otherwise the same as closeNewest.
+    void resetNewest(Link link);
     // Stops accepting on a link: later connects are refused.
     void refuse(Link link);
+    // Waits until the first control connection has paused (pauseAfterBytes).
+    bool waitPaused(std::chrono::milliseconds timeout = std::chrono::seconds(5));
+    void resume();
 
 private:
     struct Connection;
@@ -80,6 +93,7 @@ private:
     int m_controlListener = -1;
     int m_audioListener = -1;
     bool m_stopping = false;
+    bool m_paused = false;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<std::shared_ptr<Connection>> m_connections;

@@ -1,0 +1,207 @@
+// Putting packets on the links: the send calls of one message, resending a
+// message on a new link, and the two ways a lost link ends.
+#include "engine_test_helpers.h"
+#include "lifecycle/cast_control.h"
+#include "lifecycle/cast_lifecycle.h"
+#include "lifecycle/worker_threads.h"
+#include "log_capture.h"
+#include "queue/media_queues.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace pixpipe;
+using namespace pixpipe::testing;
+
+namespace {
+
+// A send thread alone on a cast whose link is a local packet socket: every
+// send call arrives as one record, so the calls themselves can be seen.
+class SendCalls : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(socketpair(AF_UNIX, SOCK_SEQPACKET, 0, m_pair), 0);
+        m_cast = createCast();
+        ASSERT_NE(m_cast, nullptr);
+    }
+    void TearDown() override {
+        for (auto *flag :
+             {&m_cast->m_flagcap, &m_cast->m_flagenc, &m_cast->m_flagsend, &m_cast->m_flagrecv,
+              &m_cast->m_flagacap, &m_cast->m_flagaenc, &m_cast->m_flagasend})
+            flag->store(1);
+        m_cast->m_nsock.store(kNoSocket);
+        m_cast->m_audioSock.store(kNoSocket);
+        release(m_cast);
+        freeCast(m_cast);
+        close(m_pair[0]);
+        close(m_pair[1]);
+    }
+
+    // Runs the thread over the packets and an end marker; returns the size
+    // of each send call and all bytes in order.
+    std::vector<size_t> sendThrough(int (*thread)(CastContext *), PacketQueue &queue,
+                                    std::vector<AVPacket *> packets, std::vector<uint8_t> &bytes) {
+        std::atomic<SocketHandle> &link =
+            thread == videoSendThread ? m_cast->m_nsock : m_cast->m_audioSock;
+        link.store(m_pair[0]);
+        std::atomic<int32_t> producing{1};
+        for (AVPacket *packet : packets)
+            queue.add(packet, producing);
+        queue.add(newEndMarkerPacket(), producing);
+        thread(m_cast);
+        shutdown(m_pair[0], SHUT_WR);
+        std::vector<size_t> calls;
+        uint8_t record[4096];
+        for (ssize_t size; (size = recv(m_pair[1], record, sizeof record, 0)) > 0;) {
+            calls.push_back(static_cast<size_t>(size));
+            bytes.insert(bytes.end(), record, record + size);
+        }
+        return calls;
+    }
+
+    int m_pair[2] = {-1, -1};
+    CastContext *m_cast = nullptr;
+};
+
+} // namespace
+
+TEST_F(SendCalls, APacketGoesOutAsHeaderThenBodyChunksOfAtMost1024) {
+    std::vector<uint8_t> bytes;
+    std::vector<size_t> calls =
+        sendThrough(videoSendThread, videoPacketQueue,
+                    {makePacket(2500, 0x123456789), makePacket(1024, 5), makePacket(0, 6)}, bytes);
+    EXPECT_EQ(calls, (std::vector<size_t>{12, 1024, 1024, 452, 12, 1024, 12}));
+
+    std::vector<uint8_t> expected = headerBytes(MSG_VIDEO, 2500, 0x23456789);
+    std::vector<uint8_t> body = patternBytes(2500);
+    expected.insert(expected.end(), body.begin(), body.end());
+    ASSERT_GE(bytes.size(), expected.size());
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), bytes.begin()));
+    EXPECT_EQ(m_cast->m_flagsend.load(), 1);
+}
+
+TEST_F(SendCalls, AudioPacketsAreTypeEightOnTheAudioLink) {
+    std::vector<uint8_t> bytes;
+    std::vector<size_t> calls =
+        sendThrough(audioSendThread, audioPacketQueue, {makePacket(300, 4242)}, bytes);
+    EXPECT_EQ(calls, (std::vector<size_t>{12, 300}));
+    std::vector<uint8_t> header = headerBytes(MSG_AUDIO, 300, 4242);
+    EXPECT_TRUE(std::equal(header.begin(), header.end(), bytes.begin()));
+    EXPECT_EQ(m_cast->m_flagasend.load(), 1);
+}
+
+namespace {
+
+bool hasStop(FakeReceiver &receiver) {
+    for (const auto &message : receiver.messages(Link::Control))
+        if (message.header.type == MSG_STOP)
+            return true;
+    return false;
+}
+
+int countType(const std::vector<MessageAssembler::Message> &messages, int32_t type) {
+    int count = 0;
+    for (const auto &message : messages)
+        count += message.header.type == type ? 1 : 0;
+    return count;
+}
+
+} // namespace
+
+TEST(SendRecovery, AFailedSendMidBodyResendsTheWholeMessageOnANewLink) {
+    constexpr int kPacketSize = 8 * 1024 * 1024; // more than both socket buffers hold
+    constexpr size_t kReadBeforePause = 18 + 12 + 2048;
+    ReceiverOptions options;
+    options.receiveBufferBytes = 4096;
+    options.pauseAfterBytes = kReadBeforePause;
+    FakeReceiver receiver(options);
+    CallbackRecorder recorder;
+    LogCapture log;
+    ASSERT_EQ(startCastTo(receiver), 1);
+    ASSERT_EQ(setCallback(recorder.userData(), CallbackRecorder::callback), 0);
+
+    queueVideoPacket(makePacket(kPacketSize, 1000));
+    ASSERT_TRUE(receiver.waitPaused());
+    receiver.resetNewest(Link::Control);
+    ASSERT_TRUE(receiver.waitUntil(
+        [](FakeReceiver &r) {
+            auto connections = r.connections(Link::Control);
+            return connections.size() == 2 && connections[1].messages.size() == 1;
+        },
+        std::chrono::seconds(10)));
+
+    auto connections = receiver.connections(Link::Control);
+    // The old link saw the start of the message, cut short.
+    EXPECT_EQ(connections[0].bytes.size(), kReadBeforePause);
+    EXPECT_TRUE(connections[0].cutShort);
+    std::vector<uint8_t> header = headerBytes(MSG_VIDEO, kPacketSize, 1000);
+    EXPECT_TRUE(std::equal(header.begin(), header.end(), connections[0].bytes.begin() + 18));
+    // The new link got the whole message again.
+    const auto &resent = connections[1].messages[0];
+    EXPECT_EQ(resent.header.type, MSG_VIDEO);
+    EXPECT_EQ(resent.header.stamp, 1000);
+    EXPECT_TRUE(resent.body == patternBytes(kPacketSize));
+    EXPECT_EQ(log.countLines("begin socket reconnect"), 1);
+
+    EXPECT_EQ(stopCapture(), 0);
+    EXPECT_TRUE(receiver.waitUntil(hasStop));
+    EXPECT_TRUE(recorder.codes().empty());
+}
+
+TEST(SendRecovery, AClosedAudioPortEndsOnlyTheAudioSideWith1011) {
+    ReceiverOptions options;
+    options.listenAudio = false;
+    FakeReceiver receiver(options);
+    CallbackRecorder recorder;
+    LogCapture log;
+    ASSERT_EQ(startCastTo(receiver), 1);
+    ASSERT_EQ(setCallback(recorder.userData(), CallbackRecorder::callback), 0);
+
+    queueAudioPacket(makePacket(200, 1));
+    ASSERT_TRUE(recorder.waitForCount(1));
+    EXPECT_EQ(recorder.codes(), std::vector<int>{1011});
+    EXPECT_EQ(log.countLines("begin audio socket reconnect"), 1);
+    for (int attempt = 1; attempt <= 19; ++attempt)
+        EXPECT_EQ(log.countLines("audio reconnect is failed " + std::to_string(attempt)), 1);
+    EXPECT_EQ(log.countLines("audio reconnect is failed 20"), 0);
+    EXPECT_EQ(log.countLines("audio reconnetct is failed"), 1);
+    EXPECT_EQ(log.countLines("audio send over"), 1);
+
+    // The video link carries on.
+    for (int i = 0; i < 3; ++i)
+        queueVideoPacket(makePacket(1500, 10 + i));
+    EXPECT_TRUE(receiver.waitUntil(
+        [](FakeReceiver &r) { return countType(r.messages(Link::Control), MSG_VIDEO) == 3; }));
+    EXPECT_EQ(stopCapture(), 0);
+    EXPECT_TRUE(receiver.waitUntil(hasStop));
+    EXPECT_EQ(log.countLines("exit audio send thread."), 1);
+    EXPECT_EQ(recorder.codes(), std::vector<int>{1011});
+}
+
+TEST(SendRecovery, AVideoLinkThatCannotBeRestoredEndsTheCastOnce) {
+    FakeReceiver receiver;
+    CallbackRecorder recorder;
+    LogCapture log;
+    ASSERT_EQ(startCastTo(receiver), 1);
+    ASSERT_EQ(setCallback(recorder.userData(), CallbackRecorder::callback), 0);
+    ASSERT_TRUE(receiver.waitForMessages(Link::Control, 1));
+    receiver.refuse(Link::Control);
+    receiver.closeNewest(Link::Control);
+
+    // The first sends after the close may still be accepted by the system.
+    for (int i = 0; i < 50 && recorder.codes().empty(); ++i) {
+        queueVideoPacket(makePacket(3000, i));
+        recorder.waitForCount(1, std::chrono::milliseconds(100));
+    }
+    ASSERT_EQ(recorder.codes(), std::vector<int>{-1});
+    EXPECT_EQ(stopCapture(), 0);
+    EXPECT_EQ(log.countLines("reconnect is failed 19"), 1);
+    EXPECT_EQ(log.countLines("reconnetct is failed"), 1);
+    EXPECT_EQ(log.countLines("send over"), 1);
+    EXPECT_FALSE(log.contains("send stop cmd"));
+    EXPECT_EQ(log.countLines("exit send thread"), 1);
+    EXPECT_EQ(recorder.codes(), std::vector<int>{-1});
+}

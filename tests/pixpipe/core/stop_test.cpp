@@ -1,0 +1,135 @@
+// Ending casts: stops that must not hang whatever the receiver does, stops
+// racing the receiver's own end, callbacks around a stop, and many casts in a
+// row.
+#include "engine_test_helpers.h"
+#include "log_capture.h"
+#include "queue/media_queues.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace pixpipe;
+using namespace pixpipe::testing;
+
+namespace {
+
+// What the engine promises the host: a stop returns within this bound.
+constexpr int64_t kStopBoundMs = 2000;
+
+bool hasStop(FakeReceiver &receiver) {
+    for (const auto &message : receiver.messages(Link::Control))
+        if (message.header.type == MSG_STOP)
+            return true;
+    return false;
+}
+
+} // namespace
+
+TEST(Stop, ASilentReceiverDoesNotHoldTheStop) {
+    ReceiverOptions options;
+    options.closeOnStop = false;
+    FakeReceiver receiver(options);
+    LogCapture log;
+    ASSERT_EQ(startCastTo(receiver), 1);
+    ASSERT_TRUE(receiver.waitForMessages(Link::Control, 1));
+
+    auto begin = std::chrono::steady_clock::now();
+    EXPECT_EQ(stopCapture(), 0);
+    int64_t took = elapsedMs(begin);
+    std::printf("stop with a silent receiver took %lld ms\n", static_cast<long long>(took));
+    EXPECT_LT(took, kStopBoundMs);
+    EXPECT_TRUE(receiver.waitUntil(hasStop));
+    EXPECT_EQ(log.countLines("StopCast ret = 0"), 1);
+}
+
+TEST(Stop, AReceiverThatStoppedReadingDoesNotHoldTheStop) {
+    ReceiverOptions options;
+    options.closeOnStop = false;
+    options.receiveBufferBytes = 4096;
+    options.pauseAfterBytes = 18 + 12;
+    FakeReceiver receiver(options);
+    CallbackRecorder recorder;
+    ASSERT_EQ(startCastTo(receiver), 1);
+    ASSERT_EQ(setCallback(recorder.userData(), CallbackRecorder::callback), 0);
+    // The video send thread blocks on full buffers in the middle of a body.
+    queueVideoPacket(makePacket(8 * 1024 * 1024, 1));
+    ASSERT_TRUE(receiver.waitPaused());
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+
+    auto begin = std::chrono::steady_clock::now();
+    EXPECT_EQ(stopCapture(), 0);
+    int64_t took = elapsedMs(begin);
+    std::printf("stop with a blocked link took %lld ms\n", static_cast<long long>(took));
+    EXPECT_LT(took, kStopBoundMs);
+    // The send thread was cut off in reconnection: its code may come during
+    // the stop, but never after it.
+    std::vector<int> codes = recorder.codes();
+    EXPECT_LE(codes.size(), 1u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(recorder.codes(), codes);
+}
+
+TEST(Stop, WaitsForAReleaseThatAWorkerThreadHasBegun) {
+    ReceiverOptions options;
+    options.receiveBufferBytes = 4096;
+    options.pauseAfterBytes = 18 + 12;
+    FakeReceiver receiver(options);
+    CallbackRecorder recorder;
+    ASSERT_EQ(startCastTo(receiver), 1);
+    ASSERT_EQ(setCallback(recorder.userData(), CallbackRecorder::callback), 0);
+    queueVideoPacket(makePacket(8 * 1024 * 1024, 1));
+    ASSERT_TRUE(receiver.waitPaused());
+
+    // The receive thread ends the cast and its release waits for the send
+    // thread, which is blocked in a send; then the host stops.
+    ASSERT_TRUE(receiver.sendMessage(Link::Control, MSG_QUIT, {1}));
+    ASSERT_TRUE(recorder.waitForCount(1));
+    auto begin = std::chrono::steady_clock::now();
+    EXPECT_EQ(stopCapture(), 0);
+    EXPECT_LT(elapsedMs(begin), kStopBoundMs);
+    // The send failure that followed the quit did not notify a second time.
+    EXPECT_EQ(recorder.codes(), std::vector<int>{0});
+}
+
+TEST(Stop, ACallbackRunningDuringTheStopEndsBeforeTheStopReturns) {
+    ReceiverOptions options;
+    options.answerStopWithQuit = true;
+    FakeReceiver receiver(options);
+    CallbackRecorder recorder;
+    recorder.delayMs = 300;
+    ASSERT_EQ(startCastTo(receiver), 1);
+    ASSERT_EQ(setCallback(recorder.userData(), CallbackRecorder::callback), 0);
+    ASSERT_TRUE(receiver.waitForMessages(Link::Control, 1));
+
+    EXPECT_EQ(stopCapture(), 0);
+    EXPECT_EQ(recorder.codes(), std::vector<int>{0});
+    EXPECT_EQ(recorder.finishedCalls.load(), 1);
+}
+
+TEST(Stop, TwoHundredCastsInARowFreeEverything) {
+    FakeReceiver receiver;
+    constexpr int kCasts = 200;
+    for (int i = 0; i < kCasts; ++i) {
+        ASSERT_EQ(startCastTo(receiver), 1) << "cast " << i;
+        if (i % 20 == 0) {
+            // Items that no thread takes are freed with the cast.
+            std::atomic<int32_t> producing{1};
+            videoFrameQueue.add(av_frame_alloc(), producing);
+            audioFrameQueue.add(av_frame_alloc(), producing);
+            audioFrameQueue.add(av_frame_alloc(), producing);
+        }
+        ASSERT_EQ(stopCapture(), 0) << "cast " << i;
+        EXPECT_EQ(videoFrameQueue.count(), 0);
+        EXPECT_EQ(audioFrameQueue.count(), 0);
+    }
+    EXPECT_TRUE(receiver.waitUntil([](FakeReceiver &r) {
+        int starts = 0;
+        int stops = 0;
+        for (const auto &message : r.messages(Link::Control)) {
+            starts += message.header.type == MSG_START ? 1 : 0;
+            stops += message.header.type == MSG_STOP ? 1 : 0;
+        }
+        return starts == kCasts && stops == kCasts;
+    }));
+}
