@@ -1,0 +1,34 @@
+// A helper program run by a test: cast-receiver, or ffmpeg playing a tone.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace pixpipe::test {
+
+class ChildProcess {
+public:
+    // Starts arguments[0] (searched in PATH) with its standard output on a
+    // pipe when captureOutput is true, else on /dev/null like its errors.
+    ChildProcess(const std::vector<std::string> &arguments, bool captureOutput);
+    ~ChildProcess(); // ends a child that is still running
+    ChildProcess(const ChildProcess &) = delete;
+    ChildProcess &operator=(const ChildProcess &) = delete;
+
+    bool started() const { return m_pid > 0; }
+    // The next line of the child's output; empty at its end.
+    std::string readLine();
+    bool waitForExit(std::chrono::milliseconds timeout);
+    // SIGTERM, then waits for the child.
+    void terminate();
+
+private:
+    pid_t m_pid = -1;
+    FILE *m_output = nullptr;
+};
+
+} // namespace pixpipe::test
