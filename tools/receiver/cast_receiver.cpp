@@ -139,7 +139,7 @@ bool CastReceiver::openOutputs(std::string &error) {
         return false;
     }
     return m_videoFile.open(m_options.outputDir + "/video.h264", error) &&
-           m_audioWriter.open(m_options.outputDir + "/audio.aac", error);
+           m_audioWriter.open(m_options.outputDir + "/audio.aac", m_options.audioSampleRate, error);
 }
 
 bool CastReceiver::writeStats(std::string &error) {

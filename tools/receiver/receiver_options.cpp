@@ -1,5 +1,7 @@
 #include "receiver_options.h"
 
+#include "audio_writer.h"
+
 #include <arpa/inet.h>
 
 #include <cerrno>
@@ -49,6 +51,8 @@ std::string usageText() {
            "  --refuse-audio        keep the audio port closed\n"
            "  --drop-after N        drop the control link once, after its N-th message\n"
            "  --drop-audio-after N  drop the audio link once, after its N-th message\n"
+           "  --audio-rate HZ       sample rate stated in the ADTS headers of audio.aac\n"
+           "                        (default 44100)\n"
            "  --keep-running        serve cast after cast until SIGINT or SIGTERM\n"
            "  --help                show this text\n"
            "\n"
@@ -116,6 +120,14 @@ std::optional<ReceiverOptions> parseOptions(int argc, char **argv, std::string &
                 return std::nullopt;
             }
             (name == "--drop-after" ? options.dropControlAfter : options.dropAudioAfter) = number;
+        } else if (name == "--audio-rate") {
+            if (!value(text))
+                return std::nullopt;
+            if (!parseLong(text, 1, 96000, number) || !isAdtsSampleRate(static_cast<int>(number))) {
+                error = "bad --audio-rate '" + text + "' (an AAC sample rate such as 44100)";
+                return std::nullopt;
+            }
+            options.audioSampleRate = static_cast<int>(number);
         } else if (name == "--keep-running") {
             options.keepRunning = true;
         } else {

@@ -16,6 +16,7 @@ struct ReceiverOptions {
     bool refuseAudio = false;     // keep the audio port closed
     long dropControlAfter = 0;    // > 0: drop the control link once, after this many messages
     long dropAudioAfter = 0;      // > 0: the same for the audio link
+    int audioSampleRate = 44100;  // stated in the ADTS headers of audio.aac
     bool keepRunning = false;     // serve cast after cast until a signal
     bool help = false;
 };
