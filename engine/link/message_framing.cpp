@@ -66,6 +66,7 @@ bool MessageAssembler::feed(const uint8_t *data, size_t size, std::vector<Messag
             m_headerFill = 0;
             if (!m_check(m_current.header)) {
                 m_framingError = true;
+                m_current = Message();
                 break;
             }
             m_inBody = true;
@@ -81,6 +82,8 @@ bool MessageAssembler::feed(const uint8_t *data, size_t size, std::vector<Messag
             m_inBody = false;
         }
     }
+    if (m_framingError)
+        m_ignoredBytes += size;
     return !m_framingError;
 }
 

@@ -67,6 +67,8 @@ public:
     bool feed(const uint8_t *data, size_t size, std::vector<Message> &out);
 
     bool framingError() const { return m_framingError; }
+    // Bytes fed after the bad header of a framing error, which were not read.
+    uint64_t ignoredBytes() const { return m_ignoredBytes; }
     // True when a header or body has started but not finished: at the end of
     // the stream this message was cut short.
     bool inMessage() const { return !m_framingError && (m_headerFill > 0 || m_inBody); }
@@ -83,6 +85,7 @@ private:
     size_t m_headerFill = 0;
     bool m_inBody = false;
     bool m_framingError = false;
+    uint64_t m_ignoredBytes = 0;
     Message m_current;
 };
 

@@ -144,7 +144,8 @@ bool CastReceiver::openOutputs(std::string &error) {
 
 bool CastReceiver::writeStats(std::string &error) {
     std::string text =
-        m_stats.toJson().dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+        m_stats.toJson().dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) +
+        "\n";
     return writeFileAtomically(m_options.outputDir + "/stats.json", text, error);
 }
 
@@ -231,12 +232,10 @@ void CastReceiver::readFrom(Connection &connection) {
         closeConnection(connection);
         return;
     }
-    if (connection.assembler.framingError()) {
-        m_stats.unparsedBytes(static_cast<uint64_t>(received));
-        return;
-    }
     std::vector<MessageAssembler::Message> messages;
+    uint64_t ignoredBefore = connection.assembler.ignoredBytes();
     bool framed = connection.assembler.feed(buffer, static_cast<size_t>(received), messages);
+    m_stats.unparsedBytes(connection.assembler.ignoredBytes() - ignoredBefore);
     for (const auto &message : messages) {
         if (connection.fd < 0)
             break;

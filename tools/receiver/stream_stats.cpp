@@ -46,7 +46,8 @@ const char *linkName(LinkKind link) {
     return link == LinkKind::Control ? "control" : "audio";
 }
 
-nlohmann::ordered_json summarizeMedia(const std::vector<MediaArrival> &arrivals, const char *rateName) {
+nlohmann::ordered_json summarizeMedia(const std::vector<MediaArrival> &arrivals,
+                                      const char *rateName) {
     uint64_t bytes = 0;
     uint64_t empty = 0;
     for (const MediaArrival &arrival : arrivals) {

@@ -98,6 +98,7 @@ TEST(MessageAssembler, TellsAMessageCutShortAndAFramingError) {
     std::vector<uint8_t> bad = message(12, {1});
     EXPECT_FALSE(broken.feed(bad.data(), bad.size(), out));
     EXPECT_TRUE(broken.framingError());
+    EXPECT_EQ(broken.ignoredBytes(), 1u);
     EXPECT_FALSE(broken.inMessage());
     EXPECT_TRUE(out.empty());
 }

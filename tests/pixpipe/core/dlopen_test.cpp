@@ -1,0 +1,103 @@
+// A host program's view of the engine: it loads the shared library by path,
+// resolves the three functions by name, and casts to the test receiver
+// process until the receiver ends the cast with its quit message.
+#include "pixpipe.h"
+
+#include <nlohmann/json.hpp>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <dlfcn.h>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <regex>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct Notifications {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<int> codes;
+};
+
+void PIXPIPE_CALL onCode(intptr_t userData, int code) {
+    auto *notifications = reinterpret_cast<Notifications *>(userData);
+    std::lock_guard<std::mutex> lock(notifications->mutex);
+    notifications->codes.push_back(code);
+    notifications->changed.notify_all();
+}
+
+TEST(LoadedLibrary, CastsToCastReceiverUntilItsQuitMessage) {
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "the screen capture needs an X display (scripts/test-session)";
+
+    const std::filesystem::path out =
+        std::filesystem::temp_directory_path() / ("pixpipe-dlopen-" + std::to_string(getpid()));
+    std::filesystem::remove_all(out);
+    FILE *receiver = popen(("exec timeout 30 '" CAST_RECEIVER_PATH "' --port 0 --quit-after 2 "
+                            "--out '" +
+                            out.string() + "'")
+                               .c_str(),
+                           "r");
+    ASSERT_NE(receiver, nullptr);
+    char line[256] = {};
+    std::cmatch match;
+    ASSERT_TRUE(fgets(line, sizeof line, receiver) &&
+                std::regex_search(line, match, std::regex("listening control=(\\d+)")))
+        << line;
+    int port = std::stoi(match[1]);
+
+    void *library = dlopen(PIXPIPE_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library, nullptr) << dlerror();
+    auto start = reinterpret_cast<decltype(&startCapture)>(dlsym(library, "startCapture"));
+    auto stop = reinterpret_cast<decltype(&stopCapture)>(dlsym(library, "stopCapture"));
+    auto callback = reinterpret_cast<decltype(&setCallback)>(dlsym(library, "setCallback"));
+    ASSERT_TRUE(start && stop && callback);
+
+    Notifications notifications;
+    char host[] = "127.0.0.1";
+    char code[] = "731905";
+    ASSERT_EQ(start(host, port, code, 640, 360), 1);
+    ASSERT_EQ(callback(reinterpret_cast<intptr_t>(&notifications), onCode), 0);
+    {
+        std::unique_lock<std::mutex> lock(notifications.mutex);
+        EXPECT_TRUE(notifications.changed.wait_for(lock, std::chrono::seconds(10), [&] {
+            return std::find(notifications.codes.begin(), notifications.codes.end(), 0) !=
+                   notifications.codes.end();
+        }));
+    }
+    auto begin = std::chrono::steady_clock::now();
+    EXPECT_EQ(stop(), 0);
+    auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    std::chrono::steady_clock::now() - begin)
+                    .count();
+    std::printf("stop after the quit took %lld ms\n", static_cast<long long>(took));
+    EXPECT_LT(took, 2000);
+
+    // Sound may be missing on the machine (an audio code); the cast itself
+    // ends once, with 0.
+    std::lock_guard<std::mutex> lock(notifications.mutex);
+    for (int notified : notifications.codes)
+        EXPECT_TRUE(notified == 0 || (notified >= 1005 && notified <= 1011)) << notified;
+    EXPECT_EQ(std::count(notifications.codes.begin(), notifications.codes.end(), 0), 1);
+
+    while (fgets(line, sizeof line, receiver))
+        continue;
+    EXPECT_EQ(pclose(receiver), 0);
+    std::ifstream statsFile(out / "stats.json");
+    ASSERT_TRUE(statsFile.good());
+    nlohmann::json stats = nlohmann::json::parse(statsFile);
+    EXPECT_EQ(stats["start_code"], "731905");
+    EXPECT_EQ(stats["quit_sent"], true);
+    EXPECT_EQ(stats["framing_errors"], 0);
+    std::filesystem::remove_all(out);
+}
+
+} // namespace
