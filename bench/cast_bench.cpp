@@ -40,7 +40,13 @@ struct BenchRun {
 const BenchRun kRuns[] = {
     {"video 1920x1080", 1920, 1080, false},
     {"video 1280x720", 1280, 720, false},
+    {"video+audio 1920x1080", 1920, 1080, true},
+    {"video+audio 1280x720", 1280, 720, true},
 };
+
+// FFmpeg's pulse input records at 48000 Hz; the receiver states it in the
+// ADTS headers of audio.aac so that the file plays at the right speed.
+constexpr char kPulseSampleRate[] = "48000";
 
 struct Settings {
     std::string receiverPath = CAST_RECEIVER_PATH;
@@ -69,7 +75,8 @@ RunResult runCast(const BenchRun &run, const Settings &settings) {
     const std::filesystem::path out =
         settings.outputDir / std::regex_replace(run.name, std::regex("[^A-Za-z0-9]+"), "-");
     std::filesystem::remove_all(out);
-    bench::ChildProcess receiver({settings.receiverPath, "--port", "0", "--out", out.string()});
+    bench::ChildProcess receiver({settings.receiverPath, "--port", "0", "--out", out.string(),
+                                  "--audio-rate", kPulseSampleRate});
     std::smatch match;
     const std::string ready = receiver.readLine();
     if (!receiver.started() ||
@@ -124,22 +131,40 @@ double number(const nlohmann::json &json, std::initializer_list<const char *> pa
 }
 
 void printHeader(FILE *table) {
-    std::fprintf(table, "%-16s %7s %10s %8s %9s %8s %8s %9s %10s\n", "run", "fps", "kbit/s",
+    std::fprintf(table, "%-21s %7s %10s %8s %9s %8s %8s %9s %10s\n", "run", "fps", "kbit/s",
                  "cpu s/s", "peak MiB", "lat p50", "lat p95", "audio p/s", "audio kb/s");
 }
 
 void printRow(FILE *table, const BenchRun &run, const RunResult &result) {
     if (!result.ok) {
-        std::fprintf(table, "%-16s failed: %s\n", run.name, result.error.c_str());
+        std::fprintf(table, "%-21s failed: %s\n", run.name, result.error.c_str());
         return;
     }
     const nlohmann::json &s = result.stats;
-    std::fprintf(table, "%-16s %7.2f %10.1f %8.3f %9.1f %8.0f %8.0f %9.2f %10.1f\n", run.name,
+    std::fprintf(table, "%-21s %7.2f %10.1f %8.3f %9.1f %8.0f %8.0f %9.2f %10.1f\n", run.name,
                  number(s, {"video", "frame_rate"}), number(s, {"video", "bit_rate"}) / 1000,
                  result.cpuSeconds / result.castSeconds, result.peakMiB,
                  number(s, {"video", "latency_ms", "p50"}),
                  number(s, {"video", "latency_ms", "p95"}), number(s, {"audio", "packet_rate"}),
                  number(s, {"audio", "bit_rate"}) / 1000);
+}
+
+// What the sound costs: the engine CPU per second of cast of each run with
+// audio, minus that of the video-only run of the same size.
+void printAudioCost(FILE *table, const std::vector<RunResult> &results) {
+    for (size_t i = 0; i < results.size(); ++i) {
+        if (!kRuns[i].audio || !results[i].ok)
+            continue;
+        for (size_t j = 0; j < results.size(); ++j) {
+            if (kRuns[j].audio || !results[j].ok || kRuns[j].width != kRuns[i].width ||
+                kRuns[j].height != kRuns[i].height)
+                continue;
+            const double withAudio = results[i].cpuSeconds / results[i].castSeconds;
+            const double videoOnly = results[j].cpuSeconds / results[j].castSeconds;
+            std::fprintf(table, "audio at %dx%d: %+.3f engine CPU s per s of cast\n",
+                         kRuns[i].width, kRuns[i].height, withAudio - videoOnly);
+        }
+    }
 }
 
 std::optional<Settings> parseArguments(int argc, char **argv) {
@@ -193,6 +218,7 @@ int main(int argc, char **argv) {
     printHeader(stderr);
     for (size_t i = 0; i < results.size(); ++i)
         printRow(stderr, kRuns[i], results[i]);
+    printAudioCost(stderr, results);
     bool allOk = true;
     for (const RunResult &result : results)
         allOk = allOk && result.ok;
