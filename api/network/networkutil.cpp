@@ -1,0 +1,130 @@
+#include "api/network/networkutil.h"
+
+#include "api/network/qreplytimeout.h"
+#include "ui/basedialog/basedialog.h"
+
+#include <QCryptographicHash>
+#include <QDebug>
+#include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QSslConfiguration>
+#include <QStringList>
+#include <QUrl>
+
+NetworkUtil::NetworkUtil(bool flag)
+    : QObject(nullptr), sendPrefix(QStringLiteral("/send/pc")),
+      versionPrefix(QStringLiteral("/v1")), systemType(QStringLiteral("1")),
+      signKey(QStringLiteral("5f0c2a9e7d41b3c86e2f90a1d4c7b358")), signName(QStringLiteral("sign")),
+      connectPath(sendPrefix + versionPrefix + QStringLiteral("/connect")),
+      disConnectPath(sendPrefix + versionPrefix + QStringLiteral("/disConnect")),
+      heartPath(sendPrefix + versionPrefix + QStringLiteral("/heart")),
+      upgradePath(QStringLiteral("/app/v1/upgrade")),
+      activePath(QStringLiteral("/receive/tv/v1/active")) {
+#ifndef QT_NO_SSL
+    if (flag) {
+        QSslConfiguration ssl = request.sslConfiguration();
+        ssl.setPeerVerifyMode(QSslSocket::VerifyPeer);
+        ssl.setProtocol(QSsl::SecureProtocols);
+        request.setSslConfiguration(ssl);
+    }
+#else
+    Q_UNUSED(flag)
+#endif
+    manager = new QNetworkAccessManager();
+    connect(manager, SIGNAL(finished(QNetworkReply *)), this, SLOT(accessFinished(QNetworkReply *)),
+            Qt::DirectConnection);
+}
+
+NetworkUtil::~NetworkUtil() {
+    delete manager;
+}
+
+void NetworkUtil::insertPara(const QString &key, const QJsonValue &value) {
+    requestParameters.insert(key, value);
+}
+
+QJsonObject NetworkUtil::getRequestParameters() const {
+    return requestParameters;
+}
+
+void NetworkUtil::clearPara() {
+    const QStringList keys = requestParameters.keys();
+    for (const QString &key : keys) {
+        requestParameters.remove(key);
+    }
+    qDebug() << "clearPara::requestParameters ---------:" << requestParameters;
+}
+
+void NetworkUtil::createSign() {
+    QStringList keys = requestParameters.keys();
+    keys.sort(Qt::CaseSensitive);
+    qDebug() << "createSign mlist before:" << keys;
+
+    QString signValue;
+    for (const QString &key : keys) {
+        signValue += key;
+        signValue += requestParameters.value(key).toString();
+    }
+    qDebug() << "signValue before:" << signValue;
+    signValue += signKey;
+
+    const QString sign = QString::fromLatin1(
+        QCryptographicHash::hash(signValue.toLatin1(), QCryptographicHash::Md5).toHex());
+    qDebug() << "signValue after:" << sign;
+    requestParameters.insert(signName, sign);
+}
+
+void NetworkUtil::sendGetRequest(QString &url) {
+    qDebug() << "sendGetRequest::requestUrl ---------first---:" << url;
+    // Keys and values are percent-encoded so that "&", "=", "#", "+" or a
+    // space in a value cannot change the request; the signature was taken
+    // over the raw values, which is what the server decodes.
+    QString query;
+    for (auto it = requestParameters.constBegin(); it != requestParameters.constEnd(); ++it) {
+        if (!query.isEmpty()) {
+            query += QLatin1Char('&');
+        }
+        query += QString::fromLatin1(QUrl::toPercentEncoding(it.key()));
+        query += QLatin1Char('=');
+        query += QString::fromLatin1(QUrl::toPercentEncoding(it.value().toString()));
+    }
+    url += QLatin1Char('?') + query;
+    qDebug() << "sendGetRequest::requestUrl ---------second---:" << url;
+
+    request.setUrl(QUrl(url, QUrl::TolerantMode));
+    watch(manager->get(request));
+}
+
+void NetworkUtil::sendPostRequest(QString &url) {
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
+    request.setUrl(QUrl(url, QUrl::TolerantMode));
+    qDebug() << "sendPostRequest::requestUrl ---------:" << url;
+    qDebug() << "sendPostRequest::getRequestParameters ---------:" << requestParameters;
+
+    const QByteArray body = QJsonDocument(requestParameters).toJson(QJsonDocument::Indented);
+    watch(manager->post(request, body));
+}
+
+void NetworkUtil::setReplyTimeout(int msec) {
+    replyTimeout = msec;
+}
+
+void NetworkUtil::watch(QNetworkReply *reply) {
+    QReplyTimeout *watcher = new QReplyTimeout(reply, replyTimeout);
+    connect(watcher, SIGNAL(timeout()), this, SLOT(timeout()));
+}
+
+void NetworkUtil::accessFinished(QNetworkReply *reply) {
+    emit networkFinished(reply);
+}
+
+void NetworkUtil::timeout() {
+    BaseDialog *box = new BaseDialog();
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setButtons(true, QStringLiteral("确定"), false, QString());
+    box->setTitleButtons(false, false);
+    box->setText(QStringLiteral("服务器连接失败，请检查网络!"));
+    box->setModal(true);
+    box->show();
+}
