@@ -1,0 +1,40 @@
+#ifndef YOXICAPTURE_H
+#define YOXICAPTURE_H
+
+#include "app/config/ConfigUtil.h"
+#include "engine/include/pixpipe.h"
+
+#include <QObject>
+
+// The bridge to the engine library: starts and stops casts through its
+// exports and turns the engine's notifications into cancelResult(int). The
+// engine notifies on its own threads; receivers on the GUI thread get those
+// signals queued.
+class YoxiCapture : public QObject {
+    Q_OBJECT
+public:
+    explicit YoxiCapture(QObject *parent = nullptr);
+
+    // Emits cancelResult(code); called on engine threads.
+    void foreQuitCapture(int code);
+    // The engine's notification callback; userData is the YoxiCapture.
+    static void PIXPIPE_CALL captureNotice(intptr_t userData, int code);
+
+signals:
+    void captureResult(bool result);
+    void cancelResult(int code);
+
+public slots:
+    // Loads the engine on first use and starts a cast; emits captureResult
+    // before returning, or nothing when the engine cannot be loaded. A width
+    // or height of 0 asks for 1920 x 1080.
+    void startCapture(char *host, int port, char *captureCode, int width, int heigth);
+    // Stops the engine's cast (blocking until its threads have ended); emits
+    // cancelResult(0) when isNotice is set.
+    void stopCapture(bool isNotice);
+
+private:
+    ConfigUtil config;
+};
+
+#endif // YOXICAPTURE_H

@@ -1,0 +1,41 @@
+#ifndef CANCELWINDOW_H
+#define CANCELWINDOW_H
+
+#include <QWidget>
+
+namespace Ui {
+class CancelWindow;
+}
+
+class QMouseEvent;
+
+// The small always-on-top window shown while a cast runs, at the desktop's
+// right edge: a TV icon, "投屏中" and the button "退出投屏". The button only
+// announces the wish to quit through cancelCastNoctice(); the main window
+// stops the cast and hides this window. Frameless, so it is dragged by any
+// mouse button anywhere outside the button.
+class CancelWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit CancelWindow(QWidget *parent = nullptr);
+    ~CancelWindow() override;
+
+signals:
+    void cancelCastNoctice();
+
+private slots:
+    void mousePressEvent(QMouseEvent *e) override;
+    void mouseMoveEvent(QMouseEvent *e) override;
+    void mouseReleaseEvent(QMouseEvent *e) override;
+    void cancelCast();
+
+private:
+    void dragTo(const QPoint &globalPos);
+
+    Ui::CancelWindow *ui;
+    int lastMouseX = 0;
+    int lastMouseY = 0;
+    bool dragging = false;
+};
+
+#endif // CANCELWINDOW_H
