@@ -210,6 +210,33 @@ TEST_F(AudioThreadsTest, EncodesStampedAacOfTheToneAndBothThreadsExitOnStop) {
     EXPECT_TRUE(codes().empty());
 }
 
+// A device whose input ends: the whole frames it gave are encoded, then both
+// threads end by their end markers; nothing is reported as a failure.
+TEST_F(AudioThreadsTest, AnInputThatEndsEndsBothThreadsWithoutAFailure) {
+    useAudioSource("lavfi", "sine=frequency=1000:sample_rate=44100:duration=1");
+    startCapture();
+    startEncode();
+
+    int packets = 0;
+    while (true) {
+        AVPacket *packet = audioPacketQueue.waitAndTake();
+        if (!packet)
+            continue;
+        const bool end = isEndMarker(packet);
+        av_packet_free(&packet);
+        if (end)
+            break;
+        ++packets;
+    }
+    joinThreads();
+    // 44100 samples make 43 whole frames; the encoder holds one back.
+    EXPECT_GE(packets, 40);
+    EXPECT_LE(packets, 43);
+    EXPECT_EQ(m_captureResult, 1);
+    EXPECT_EQ(m_encodeResult, 0);
+    EXPECT_TRUE(codes().empty());
+}
+
 struct SetUpFailure {
     const char *name;
     const char *inputFormat;

@@ -29,26 +29,13 @@ double binPower(const std::vector<double> &window, size_t bin) {
            coefficient * previous * beforePrevious;
 }
 
-// Appends the first channel of a decoded frame as floats in [-1, 1].
-void appendFirstChannel(const AVFrame *frame, std::vector<float> &out) {
-    const auto format = static_cast<AVSampleFormat>(frame->format);
-    const int stride = av_sample_fmt_is_planar(format) ? 1 : frame->ch_layout.nb_channels;
-    for (int i = 0; i < frame->nb_samples; ++i) {
-        const int index = i * stride;
-        switch (av_get_packed_sample_fmt(format)) {
-        case AV_SAMPLE_FMT_FLT:
-            out.push_back(reinterpret_cast<const float *>(frame->data[0])[index]);
-            break;
-        case AV_SAMPLE_FMT_S16:
-            out.push_back(reinterpret_cast<const int16_t *>(frame->data[0])[index] / 32768.0f);
-            break;
-        case AV_SAMPLE_FMT_S32:
-            out.push_back(reinterpret_cast<const int32_t *>(frame->data[0])[index] / 2147483648.0f);
-            break;
-        default:
-            return;
-        }
-    }
+// Appends the first channel of a decoded frame; AAC decodes to planar float.
+bool appendFirstChannel(const AVFrame *frame, std::vector<float> &out) {
+    if (frame->format != AV_SAMPLE_FMT_FLTP)
+        return false;
+    const auto *samples = reinterpret_cast<const float *>(frame->data[0]);
+    out.insert(out.end(), samples, samples + frame->nb_samples);
+    return true;
 }
 
 } // namespace
@@ -128,25 +115,26 @@ DecodedSound decodeSoundFile(const std::string &path) {
         sound.sampleRate = decoder->sample_rate;
         sound.channels = decoder->ch_layout.nb_channels;
         sound.codecName = codec->name;
-        bool draining = false;
-        while (true) {
-            if (!draining) {
-                if (av_read_frame(input, packet) < 0) {
-                    draining = true;
-                    avcodec_send_packet(decoder, nullptr);
-                } else {
-                    if (packet->stream_index == streamIndex)
-                        avcodec_send_packet(decoder, packet);
-                    av_packet_unref(packet);
+        bool reading = true;
+        int result = 0;
+        while (result >= 0 || result == AVERROR(EAGAIN)) {
+            if (reading) {
+                reading = av_read_frame(input, packet) >= 0;
+                if (!reading)
+                    avcodec_send_packet(decoder, nullptr); // drain the decoder
+                else if (packet->stream_index == streamIndex)
+                    avcodec_send_packet(decoder, packet);
+                av_packet_unref(packet);
+            }
+            while ((result = avcodec_receive_frame(decoder, frame)) >= 0) {
+                const bool appended = appendFirstChannel(frame, sound.samples);
+                av_frame_unref(frame);
+                if (!appended) {
+                    sound.samples.clear();
+                    result = AVERROR_INVALIDDATA;
+                    break;
                 }
             }
-            int result;
-            while ((result = avcodec_receive_frame(decoder, frame)) >= 0) {
-                appendFirstChannel(frame, sound.samples);
-                av_frame_unref(frame);
-            }
-            if (draining || (result < 0 && result != AVERROR(EAGAIN)))
-                break;
         }
     }
     avcodec_free_context(&decoder);

@@ -27,7 +27,7 @@ struct DecodedSound {
 
 // Opens the file with its container probed (an ADTS stream for audio.aac),
 // decodes its first audio stream and keeps the first channel. Empty samples
-// when the file cannot be read.
+// when the file cannot be read or does not decode to planar float.
 DecodedSound decodeSoundFile(const std::string &path);
 
 } // namespace pixpipe::test
