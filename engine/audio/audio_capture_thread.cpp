@@ -26,8 +26,8 @@ int failCapture(CastContext *cast, int code) {
     cast->m_audioRunning = 0;
     cast->m_audioFrameEvent.set();
     failAudioSide(cast, code);
-    // Last touch of the context: once every done flag is set, stopCapture
-    // may free it.
+    // Last touch of the context: once every done flag is set, release
+    // frees the media contexts.
     cast->m_flagacap = 1;
     return -1;
 }
@@ -85,6 +85,9 @@ int audioCaptureThread(CastContext *cast) {
     if (setUpFailure != 0)
         return failCapture(cast, setUpFailure);
 
+    // A device whose input ends (and whose decoder is drained) ends the audio
+    // side normally once its whole frames are queued: the encoder and the
+    // sender then finish on the end markers.
     const int frameSize = cast->m_audioEncoder->frame_size;
     bool inputFinished = false;
     while (cast->m_audioRunning == 1 && !inputFinished) {

@@ -20,8 +20,8 @@ int failEncode(CastContext *cast, int result) {
     cast->m_audioRunning = 0;
     cast->m_audioPacketEvent.set();
     failAudioSide(cast, kEncoderFailure);
-    // Last touch of the context: once every done flag is set, stopCapture
-    // may free it.
+    // Last touch of the context: once every done flag is set, release
+    // frees the media contexts.
     cast->m_flagaenc = 1;
     return result;
 }
