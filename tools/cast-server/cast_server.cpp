@@ -124,6 +124,10 @@ bool CastServer::run() {
     return port_ > 0 && server_.listen_after_bind();
 }
 
+bool CastServer::isRunning() const {
+    return server_.is_running();
+}
+
 void CastServer::stop() {
     {
         std::lock_guard<std::mutex> lock(stopMutex_);

@@ -26,6 +26,8 @@ public:
     int bind();
     // Serves requests until stop(); false when serving could not start.
     bool run();
+    // True once run() accepts requests; a stop() from then on ends it.
+    bool isRunning() const;
     // Ends run() and cuts short every reply delay. Safe from any thread.
     void stop();
 

@@ -4,8 +4,8 @@
 #include "request_log.h"
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
-#include <cstdio>
 #include <iostream>
 #include <pthread.h>
 #include <sys/stat.h>
@@ -27,8 +27,8 @@ int runServer(const cast_server::ServerOptions &options) {
         return 1;
     }
 
-    // SIGINT and SIGTERM are taken by a thread of their own, so that the
-    // server threads never run a signal handler.
+    // SIGINT and SIGTERM are blocked in every thread and taken by sigwait
+    // below, so that no server thread ever runs a signal handler.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
@@ -42,25 +42,38 @@ int runServer(const cast_server::ServerOptions &options) {
                   << "\n";
         return 1;
     }
-    std::atomic<bool> signalled{false};
-    std::thread signalWaiter([&server, &signalled, stopSignals] {
-        int signal = 0;
-        sigwait(&stopSignals, &signal);
-        signalled = true;
-        server.stop();
-    });
 
-    std::cout << "cast-server ready port=" << port << " base=" << server.baseUrl() << std::endl;
-    const bool served = server.run();
+    std::atomic<bool> stopping{false};
+    std::atomic<bool> ended{false};
+    bool served = false;
+    const pthread_t mainThread = pthread_self();
+    std::thread serving([&] {
+        served = server.run();
+        ended = true;
+        if (!stopping) {
+            // The server ended by itself: wake the main thread's sigwait.
+            pthread_kill(mainThread, SIGTERM);
+        }
+    });
+    // The ready line promises that requests are being accepted.
+    while (!server.isRunning() && !ended) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (!ended) {
+        std::cout << "cast-server ready port=" << port << " base=" << server.baseUrl() << std::endl;
+    }
+    int signal = 0;
+    if (!ended) {
+        sigwait(&stopSignals, &signal);
+    }
+    stopping = true;
+    server.stop();
+    serving.join();
     if (!served) {
         std::cerr << "cast-server: serving on port " << port << " failed\n";
+        return 1;
     }
-    if (!signalled) {
-        // The server ended by itself: wake the signal thread.
-        pthread_kill(signalWaiter.native_handle(), SIGTERM);
-    }
-    signalWaiter.join();
-    return served ? 0 : 1;
+    return 0;
 }
 
 } // namespace
