@@ -65,17 +65,17 @@ void DownloadUtil::downloadFileFromURL(const QString &url, const QString &fileNa
 }
 
 void DownloadUtil::doProcessReadyRead() {
-    if (m_file && m_reply && !writeAvailable()) {
+    if (m_file && m_reply && !writeAvailable(m_reply)) {
         // Aborting finishes the reply at once; doProcessFinished then discards the file.
         m_reply->abort();
     }
 }
 
-bool DownloadUtil::writeAvailable() {
+bool DownloadUtil::writeAvailable(QNetworkReply *reply) {
     if (m_writeFailed) {
         return false;
     }
-    const QByteArray data = m_reply->readAll();
+    const QByteArray data = reply->readAll();
     if (m_file->write(data) != data.size()) {
         qDebug() << "download write error:" << m_file->errorString();
         m_writeFailed = true;
@@ -102,7 +102,7 @@ void DownloadUtil::doProcessFinished() {
 
     const bool transferred = reply->error() == QNetworkReply::NoError;
     if (m_file && transferred) {
-        writeAvailable();
+        writeAvailable(reply);
     }
     bool written = false;
     if (m_file) {

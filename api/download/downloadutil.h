@@ -39,7 +39,7 @@ private slots:
 
 private:
     QString partialPath() const { return m_fileName + QStringLiteral(".tmp"); }
-    bool writeAvailable();
+    bool writeAvailable(QNetworkReply *reply);
     bool moveIntoPlace();
     void fail(const QString &reason);
 

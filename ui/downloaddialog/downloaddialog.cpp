@@ -193,7 +193,8 @@ void DownloadDialog::showFailed() {
     ui->tip_icon->setStyleSheet(QLatin1String(failedIconStyle));
     ui->tip_icon->show();
     setButtons(false, QStringLiteral("立即升级"), true, QStringLiteral("稍后"));
-    ui->cancel_button->move(ui->ok_button->pos());
+    ui->cancel_button->move(width() - buttonMargin - ui->cancel_button->width(),
+                            ui->cancel_button->y());
     setTitleButtons(true, true);
     ui->tip_content->setText(QStringLiteral("下载失败，请稍后重试"));
 }

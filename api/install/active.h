@@ -1,0 +1,26 @@
+#ifndef ACTIVE_H
+#define ACTIVE_H
+
+#include "app/config/ConfigUtil.h"
+
+#include <QObject>
+
+class NetworkUtil;
+
+// Reports this PC to the cast management server at every start: machine id,
+// host name, channel, device type and operating system. The answer is not
+// read; the program works the same whether the report arrives or not.
+class Active : public QObject {
+    Q_OBJECT
+public:
+    explicit Active(QObject *parent = nullptr);
+    ~Active() override;
+
+    void reportActive();
+
+private:
+    NetworkUtil *network;
+    ConfigUtil config;
+};
+
+#endif // ACTIVE_H

@@ -1,0 +1,418 @@
+// The package download against cast-server: the partial file and its rename,
+// progress, and the failures that must never be offered as a package; then
+// the download dialog's states driven by real downloads.
+#include "api/download/downloadutil.h"
+#include "app/config/ConfigUtil.h"
+#include "sideflowsupport.h"
+#include "ui/downloaddialog/downloaddialog.h"
+#include "ui/progressbar/qroundprogressbar.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+namespace {
+
+const char *const packageName = "setup_2.1.0.exe";
+
+QByteArray readFile(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &data) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(data), qint64(data.size()));
+}
+
+int requestsFor(const CastServerProcess &server, const QString &name) {
+    int count = 0;
+    for (const QJsonObject &entry : server.requests()) {
+        count += entry.value("path").toString().endsWith("/" + name) ? 1 : 0;
+    }
+    return count;
+}
+
+// Answers every GET with body in two halves 300 ms apart, without a length
+// (the end is the closed connection). cast-server's chunked variant sends all
+// at once on loopback, too fast for any progress report before the end.
+class SlowNoLengthServer : public QObject {
+public:
+    explicit SlowNoLengthServer(const QByteArray &body) : m_body(body) {
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            QTcpSocket *socket = m_server.nextPendingConnection();
+            connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                m_request += socket->readAll();
+                if (m_request.contains("\r\n\r\n")) {
+                    respond(socket);
+                }
+            });
+        });
+    }
+    bool listen() { return m_server.listen(QHostAddress::LocalHost, 0); }
+    QString url() const {
+        return QStringLiteral("http://127.0.0.1:%1/package").arg(m_server.serverPort());
+    }
+
+private:
+    void respond(QTcpSocket *socket) {
+        const int half = m_body.size() / 2;
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
+                      "Connection: close\r\n\r\n");
+        socket->write(m_body.left(half));
+        QTimer::singleShot(300, socket, [this, socket, half] {
+            socket->write(m_body.mid(half));
+            socket->disconnectFromHost();
+        });
+    }
+
+    QTcpServer m_server;
+    QByteArray m_body;
+    QByteArray m_request;
+};
+
+} // namespace
+
+class DownloadTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void successWritesPartialFileThenRenames();
+    void stalePartialFileIsRemovedFirst();
+    void stalePackageIsReplacedOnCompletion();
+    void unknownLengthReportsTotalMinusOne();
+    void failedTransfersLeaveNothing_data();
+    void failedTransfersLeaveNothing();
+    void uncreatablePartialFileFailsWithoutRequest();
+
+    void dialogShowsProgressThenOpensPackage();
+    void dialogOffersPresentPackageWithoutDownloading();
+    void dialogShowsFailureAndOpensNothing_data();
+    void dialogShowsFailureAndOpensNothing();
+    void dialogRingShowsWholePercent();
+    void dialogDeletesPackageThatCannotBeOpened();
+    void dialogKeepsConfiguredNameInsideDownloadFolder();
+
+private:
+    struct DialogRun {
+        QPointer<DownloadDialog> dialog;
+        QStringList opened;
+        QList<bool> upgrades;
+        int closes = 0;
+    };
+    // A shown dialog whose signals and package opening are recorded in run.
+    void startDialog(DialogRun &run, const QString &url);
+    QString downloadFolder() const;
+
+    QTemporaryDir m_home;
+    QTemporaryDir m_served;
+    QTemporaryDir m_target;
+    QByteArray m_package;
+    CastServerProcess m_server;
+    ConfigScope m_config;
+};
+
+void DownloadTest::initTestCase() {
+    // The dialog saves into the user's download folder: keep it in a scratch home.
+    qputenv("HOME", m_home.path().toLocal8Bit());
+    qunsetenv("XDG_CONFIG_HOME");
+    QVERIFY(downloadFolder().startsWith(m_home.path()));
+
+    m_package.resize(300 * 1024);
+    QRandomGenerator generator(7);
+    for (char &byte : m_package) {
+        byte = char(generator.bounded(256));
+    }
+    writeFile(m_served.filePath(packageName), m_package);
+    QVERIFY2(m_server.start({"--files", m_served.path()}), qPrintable(m_server.error()));
+}
+
+void DownloadTest::init() {
+    ConfigScope::clear();
+    QDir(downloadFolder()).removeRecursively();
+    for (const QString &name : QDir(m_target.path()).entryList(QDir::Files)) {
+        QFile::remove(m_target.filePath(name));
+    }
+}
+
+void DownloadTest::cleanup() {
+    DownloadDialog::setPackageOpener({});
+}
+
+QString DownloadTest::downloadFolder() const {
+    return QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+}
+
+void DownloadTest::successWritesPartialFileThenRenames() {
+    const QString target = m_target.filePath(packageName);
+    DownloadUtil util;
+    QSignalSpy complete(&util, &DownloadUtil::downloadComplate);
+    QSignalSpy failed(&util, &DownloadUtil::downloadFailed);
+    bool partialSeenAlone = false;
+    QList<qint64> totals;
+    connect(&util, &DownloadUtil::downloadProcess, this, [&](qint64 received, qint64 total) {
+        totals << total;
+        if (received > 0 && received < total) {
+            partialSeenAlone |= QFile::exists(target + ".tmp") && !QFile::exists(target);
+        }
+    });
+
+    util.downloadFileFromURL(m_server.url("/files-slow/") + packageName, target);
+    QTRY_COMPARE_WITH_TIMEOUT(complete.count(), 1, 10000);
+    QCOMPARE(complete.first().first().toString(), target);
+    QCOMPARE(failed.count(), 0);
+    QVERIFY(partialSeenAlone);
+    QVERIFY(!QFile::exists(target + ".tmp"));
+    QCOMPARE(readFile(target), m_package);
+    QCOMPARE(totals.last(), qint64(m_package.size()));
+}
+
+void DownloadTest::stalePartialFileIsRemovedFirst() {
+    const QString target = m_target.filePath(packageName);
+    writeFile(target + ".tmp", QByteArray(5000, 'x'));
+    DownloadUtil util;
+    QSignalSpy complete(&util, &DownloadUtil::downloadComplate);
+
+    util.downloadFileFromURL(m_server.url("/files-slow/") + packageName, target);
+    QCOMPARE(QFileInfo(target + ".tmp").size(), qint64(0));
+    QTRY_COMPARE_WITH_TIMEOUT(complete.count(), 1, 10000);
+    QCOMPARE(readFile(target), m_package);
+}
+
+void DownloadTest::stalePackageIsReplacedOnCompletion() {
+    const QString target = m_target.filePath(packageName);
+    writeFile(target, "an older package");
+    DownloadUtil util;
+    QSignalSpy complete(&util, &DownloadUtil::downloadComplate);
+
+    util.downloadFileFromURL(m_server.url("/files/") + packageName, target);
+    QTRY_COMPARE(complete.count(), 1);
+    QCOMPARE(readFile(target), m_package);
+    QVERIFY(!QFile::exists(target + ".tmp"));
+}
+
+void DownloadTest::unknownLengthReportsTotalMinusOne() {
+    const QString target = m_target.filePath(packageName);
+    SlowNoLengthServer server(m_package);
+    QVERIFY(server.listen());
+    DownloadUtil util;
+    QSignalSpy complete(&util, &DownloadUtil::downloadComplate);
+    QSignalSpy progress(&util, &DownloadUtil::downloadProcess);
+
+    util.downloadFileFromURL(server.url(), target);
+    QTRY_COMPARE(complete.count(), 1);
+    QVERIFY(progress.count() >= 2);
+    QVERIFY(progress.first().at(0).toLongLong() > 0);
+    QCOMPARE(progress.first().at(1).toLongLong(), qint64(-1));
+    QCOMPARE(readFile(target), m_package);
+
+    // cast-server's chunked answer, which reports no length either, is accepted whole.
+    QFile::remove(target);
+    DownloadUtil chunked;
+    QSignalSpy chunkedComplete(&chunked, &DownloadUtil::downloadComplate);
+    chunked.downloadFileFromURL(m_server.url("/files-nolength/") + packageName, target);
+    QTRY_COMPARE(chunkedComplete.count(), 1);
+    QCOMPARE(readFile(target), m_package);
+}
+
+void DownloadTest::failedTransfersLeaveNothing_data() {
+    QTest::addColumn<QString>("path");
+    QTest::newRow("HTTP 404") << "/files/missing.exe";
+    QTest::newRow("connection dropped half way") << QString("/files-cut/") + packageName;
+    QTest::newRow("server error page") << "/prod-api/no/such/endpoint";
+}
+
+void DownloadTest::failedTransfersLeaveNothing() {
+    QFETCH(QString, path);
+    const QString target = m_target.filePath(packageName);
+    DownloadUtil util;
+    QSignalSpy complete(&util, &DownloadUtil::downloadComplate);
+    QSignalSpy failed(&util, &DownloadUtil::downloadFailed);
+
+    util.downloadFileFromURL(m_server.url(path), target);
+    QTRY_COMPARE(failed.count(), 1);
+    QCOMPARE(failed.first().first().toString(), target);
+    QTest::qWait(50);
+    QCOMPARE(complete.count(), 0);
+    QCOMPARE(failed.count(), 1);
+    QVERIFY(!QFile::exists(target));
+    QVERIFY(!QFile::exists(target + ".tmp"));
+}
+
+void DownloadTest::uncreatablePartialFileFailsWithoutRequest() {
+    const QString target = m_target.filePath("no/such/folder/") + packageName;
+    const int before = requestsFor(m_server, packageName);
+    DownloadUtil util;
+    QSignalSpy failed(&util, &DownloadUtil::downloadFailed);
+
+    util.downloadFileFromURL(m_server.url("/files/") + packageName, target);
+    QCOMPARE(failed.count(), 0); // reported from the event loop, after the caller connects
+    QTRY_COMPARE(failed.count(), 1);
+    QCOMPARE(requestsFor(m_server, packageName), before);
+}
+
+void DownloadTest::startDialog(DialogRun &run, const QString &url) {
+    ConfigUtil config;
+    config.setValue(config.upgradePackageName, packageName);
+    config.setValue(config.downloadUrl, url);
+    DownloadDialog::setPackageOpener([&run](const QUrl &file) {
+        run.opened << file.toLocalFile();
+        return true;
+    });
+
+    run.dialog = new DownloadDialog();
+    connect(run.dialog, &DownloadDialog::startUpgrade, this,
+            [&run](bool result) { run.upgrades << result; });
+    connect(run.dialog, &DownloadDialog::closeClick, this, [&run] { ++run.closes; });
+    run.dialog->startDownload();
+    run.dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(run.dialog));
+}
+
+void DownloadTest::dialogShowsProgressThenOpensPackage() {
+    DialogRun run;
+    startDialog(run, m_server.url("/files-slow/") + packageName);
+    auto *ring = run.dialog->findChild<QRoundProgressBar *>("download_process");
+    auto *text = run.dialog->findChild<QLabel *>("tip_content");
+    auto *ok = run.dialog->findChild<QPushButton *>("ok_button");
+    auto *cancel = run.dialog->findChild<QPushButton *>("cancel_button");
+
+    QCOMPARE(text->text(), QString("下载中..."));
+    QVERIFY(ring->isVisible());
+    QVERIFY(!ok->isVisible() && !cancel->isVisible());
+    QTRY_VERIFY(ring->value() > 0 && ring->value() < 100);
+
+    QTRY_COMPARE_WITH_TIMEOUT(text->text(), QString("下载完成！"), 10000);
+    QVERIFY(!ring->isVisible());
+    QVERIFY(run.dialog->findChild<QLabel *>("tip_icon")->isVisible());
+    QVERIFY(ok->isVisible() && cancel->isVisible());
+    QCOMPARE(ok->text(), QString("立即升级"));
+    QCOMPARE(cancel->text(), QString("稍后"));
+
+    const QString package = downloadFolder() + "/" + packageName;
+    QCOMPARE(readFile(package), m_package);
+    QTest::mouseClick(ok, Qt::LeftButton);
+    QCOMPARE(run.opened, QStringList{package});
+    QCOMPARE(run.upgrades, QList<bool>{true});
+    QCOMPARE(run.closes, 0);
+    QTRY_VERIFY(run.dialog.isNull());
+}
+
+void DownloadTest::dialogOffersPresentPackageWithoutDownloading() {
+    QDir().mkpath(downloadFolder());
+    writeFile(downloadFolder() + "/" + packageName, "already here");
+    const int before = requestsFor(m_server, packageName);
+
+    DialogRun run;
+    startDialog(run, m_server.url("/files/") + packageName);
+    QCOMPARE(run.dialog->findChild<QLabel *>("tip_content")->text(), QString("下载完成!"));
+    QVERIFY(run.dialog->findChild<QPushButton *>("ok_button")->isVisible());
+    QVERIFY(run.dialog->findChild<QPushButton *>("cancel_button")->isVisible());
+    QVERIFY(!run.dialog->findChild<QRoundProgressBar *>("download_process")->isVisible());
+    QTest::qWait(100);
+    QCOMPARE(requestsFor(m_server, packageName), before);
+
+    QTest::mouseClick(run.dialog->findChild<QPushButton *>("close_button"), Qt::LeftButton);
+    QCOMPARE(run.closes, 1);
+    QVERIFY(run.upgrades.isEmpty());
+    QTRY_VERIFY(run.dialog.isNull());
+}
+
+void DownloadTest::dialogShowsFailureAndOpensNothing_data() {
+    QTest::addColumn<QString>("path");
+    QTest::newRow("HTTP 404") << "/files/missing.exe";
+    QTest::newRow("connection dropped") << QString("/files-cut/") + packageName;
+}
+
+void DownloadTest::dialogShowsFailureAndOpensNothing() {
+    QFETCH(QString, path);
+    DialogRun run;
+    startDialog(run, m_server.url(path));
+    auto *text = run.dialog->findChild<QLabel *>("tip_content");
+    auto *ok = run.dialog->findChild<QPushButton *>("ok_button");
+    auto *cancel = run.dialog->findChild<QPushButton *>("cancel_button");
+
+    QTRY_COMPARE(text->text(), QString("下载失败，请稍后重试"));
+    QVERIFY(!ok->isVisible());
+    QVERIFY(cancel->isVisible());
+    QCOMPARE(cancel->text(), QString("稍后"));
+    // "稍后" takes the place of the missing "立即升级".
+    QCOMPARE(cancel->geometry().right(), run.dialog->width() - 15);
+    QVERIFY(!QFile::exists(downloadFolder() + "/" + packageName));
+    QVERIFY(!QFile::exists(downloadFolder() + "/" + packageName + ".tmp"));
+
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    QCOMPARE(run.closes, 1);
+    QVERIFY(run.upgrades.isEmpty());
+    QVERIFY(run.opened.isEmpty());
+    QTRY_VERIFY(run.dialog.isNull());
+}
+
+void DownloadTest::dialogRingShowsWholePercent() {
+    DownloadDialog dialog;
+    auto *ring = dialog.findChild<QRoundProgressBar *>("download_process");
+    QCOMPARE(ring->geometry(), QRect(50, 57, 36, 36));
+    QCOMPARE(ring->shape(), int(QRoundProgressBar::ShapeArc));
+    QCOMPARE(ring->value(), 0.0);
+
+    const struct {
+        qint64 received, total;
+        double shown;
+    } reports[] = {{512, 1024, 50}, {1023, 1024, 99}, {1024, 1024, 100}, {7, 0, 0}, {7, -1, 0}};
+    for (const auto &report : reports) {
+        dialog.receiveDownloadProcess(report.received, report.total);
+        QCOMPARE(ring->value(), report.shown);
+    }
+}
+
+void DownloadTest::dialogDeletesPackageThatCannotBeOpened() {
+    QDir().mkpath(downloadFolder());
+    const QString package = downloadFolder() + "/" + packageName;
+    writeFile(package, "cannot be opened");
+
+    DialogRun run;
+    startDialog(run, m_server.url("/files/") + packageName);
+    QList<bool> visibleAtSignal;
+    connect(run.dialog, &DownloadDialog::startUpgrade, this,
+            [&] { visibleAtSignal << run.dialog->isVisible(); });
+    DownloadDialog::setPackageOpener([&run](const QUrl &file) {
+        run.opened << file.toLocalFile();
+        return false;
+    });
+
+    QTest::mouseClick(run.dialog->findChild<QPushButton *>("ok_button"), Qt::LeftButton);
+    QCOMPARE(run.opened, QStringList{package});
+    QCOMPARE(run.upgrades, QList<bool>{false});
+    QCOMPARE(visibleAtSignal, QList<bool>{false});
+    QVERIFY(!QFile::exists(package));
+}
+
+void DownloadTest::dialogKeepsConfiguredNameInsideDownloadFolder() {
+    ConfigUtil config;
+    DialogRun run;
+    startDialog(run, m_server.url("/files/") + packageName);
+    run.dialog->close();
+    QTRY_VERIFY(run.dialog.isNull());
+    QDir(downloadFolder()).removeRecursively();
+
+    config.setValue(config.upgradePackageName, QString("..\\../") + packageName);
+    run.dialog = new DownloadDialog();
+    run.dialog->startDownload();
+    auto *text = run.dialog->findChild<QLabel *>("tip_content");
+    QTRY_COMPARE(text->text(), QString("下载完成！"));
+    QCOMPARE(readFile(downloadFolder() + "/" + packageName), m_package);
+    QVERIFY(!QFile::exists(QFileInfo(downloadFolder()).path() + "/" + packageName));
+    run.dialog->close();
+    QTRY_VERIFY(run.dialog.isNull());
+}
+
+QTEST_MAIN(DownloadTest)
+#include "test_download.moc"
