@@ -1,10 +1,24 @@
 #include "ui/mainwindow/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "api/heartbeat/heartutil.h"
+#include "api/network/networkutil.h"
 #include "app/display/RoundedMask.h"
 #include "app/display/ScreenUtil.h"
+#include "capture/yoxicapture.h"
+#include "ui/basedialog/basedialog.h"
+#include "ui/castingwindow/cancelwindow.h"
+#include "ui/downloaddialog/downloaddialog.h"
+#include "ui/termsdialog/termsdialog.h"
 
+#include <QCloseEvent>
+#include <QDateTime>
 #include <QDebug>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMouseEvent>
+#include <QNetworkReply>
+#include <QThread>
 
 namespace {
 // Placeholders until the maker's support number and web site are settled.
@@ -13,6 +27,28 @@ const char placeholderMakerWebsite[] = "https://www.lanqi-wuxian.example/";
 
 const qreal cornerRadius = 10.0;
 const int edgeMargin = 20;
+
+const char castButtonDisabledStyle[] =
+    "QPushButton{color: rgba(255, 255, 255, 0.6);border-image:url(:images/buttonbg.png);"
+    "font-size:12px;padding-bottom:5px;}";
+const char castButtonEnabledStyle[] =
+    "QPushButton{color: white;border-image:url(:images/buttonbg.png);font-size:12px;"
+    "padding-bottom:5px;}";
+const char codeTypedStyle[] = "QLineEdit{border-image:url(:images/codebg.png);color: #6176FF}";
+const char codeEmptyStyle[] = "QLineEdit{border-image:url(:images/codebg.png);color: #9EABBD}";
+const char midCastingStyle[] = "QLabel{image: url(:images/cancel_mid.png)}";
+const char midIdleStyle[] = "QLabel{image: url(:images/mid.png)}";
+const char helpSignStyle[] =
+    "QLabel{background-image: url(:images/help.png);background-repeat: no-repeat;}";
+const char helpSignHoverStyle[] =
+    "QLabel{background-image: url(:images/help_press.png);background-repeat: no-repeat;}";
+const char helpStyle[] = "QLabel{color: #B5BFCE;}";
+const char helpHoverStyle[] = "QLabel{color: #6176FF;}";
+
+const int castCodeLength = 6;
+const int firstAudioFailure = 1005;
+const int lastAudioFailure = 1011;
+const int forcedUpgrade = 1;
 
 QFont pingFangFont(const QFont &base, int pixelSize) {
     QFont font = base;
@@ -29,15 +65,26 @@ QString helpParagraph(const QString &content) {
                "src=\":/images/dot.png\" /><span style=\" font-size:13px;\">%1</span></p>")
         .arg(content);
 }
+
+const char *boolText(bool value) {
+    return value ? "true" : "false";
+}
+
+QString nowMilliseconds() {
+    return QString::number(QDateTime::currentMSecsSinceEpoch());
+}
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
-    : QMainWindow(parent), ui(new Ui::MainWindow), screenUtil(new ScreenUtil) {
+    : QMainWindow(parent), ui(new Ui::MainWindow), screen(nullptr) {
     ui->setupUi(this);
+
+    heartUtil = new HeartUtil(nullptr);
+    networkUtil = new NetworkUtil(true);
+    screen = new ScreenUtil;
+
     sizeToScreen();
 
-    const int windowWidth = width();
-    const int windowHeight = height();
     const int midWidth = windowWidth / 7 * 4;
     const int midHeight = windowHeight / 7 * 5;
     const int midX = (windowWidth - midWidth) / 2;
@@ -53,25 +100,58 @@ MainWindow::MainWindow(QWidget *parent)
     placeCodeEntry(midY, midHeight);
     placeCornerWidgets();
     placeBottomRow();
+
+    isOrigin = config.getValue(QStringLiteral("isOrigin"), QStringLiteral("false"));
+    if (isOrigin == QLatin1String("true")) {
+        ui->q_radio_origin->setChecked(true);
+    }
+
+    connectWidgets();
+
+    // Neither thread is ever started: the objects only belong to them, every
+    // call into them is a direct call on this (the GUI) thread.
+    capture = new YoxiCapture(nullptr);
+    captureThread = new QThread;
+    capture->moveToThread(captureThread);
+    connect(captureThread, SIGNAL(finished()), capture, SLOT(deleteLater()));
+
+    connect(capture, SIGNAL(captureResult(bool)), this, SLOT(captureResultNotice(bool)));
+    // Engine notifications arrive on engine threads and are queued to this one.
+    connect(capture, SIGNAL(cancelResult(int)), this, SLOT(cancelResultNotice(int)));
+    cancelWindow = new CancelWindow(nullptr);
+    connect(cancelWindow, SIGNAL(cancelCastNoctice()), this, SLOT(quitScreen()));
+    connect(networkUtil, SIGNAL(networkFinished(QNetworkReply *)), this,
+            SLOT(finishedSlot(QNetworkReply *)));
+
+    checkAgreement();
 }
 
 MainWindow::~MainWindow() {
+    delete heartUtil;
+    delete networkUtil;
+    delete capture;
+    delete cancelWindow;
+    captureThread->quit();
+    delete captureThread;
+    // The form goes last: its widgets are watched by eventFilter until now.
     delete ui;
 }
 
 void MainWindow::sizeToScreen() {
     setWindowFlags(Qt::FramelessWindowHint);
 
-    const int screenWidth = screenUtil->getScreenWidth();
-    const int screenHeight = screenUtil->getScreenHeight();
-    const int windowWidth = screenWidth / 5 * 2;
-    const int windowHeight = screenHeight / 2;
+    const int screenWidth = screen->getScreenWidth();
+    const int screenHeight = screen->getScreenHeight();
+    windowWidth = screenWidth / 5 * 2;
+    windowHeight = screenHeight / 2;
     setFixedSize(windowWidth, windowHeight);
     qDebug() << "Screen windowWidth===" << windowWidth;
     qDebug() << "Screen windowHeight===" << windowHeight;
 
     setStyleSheet(QStringLiteral("#centralwidget{background: #EFF1FB;}"));
-    move((screenWidth - windowWidth) / 2, (screenHeight - windowHeight) / 2);
+    homeX = (screenWidth - windowWidth) / 2;
+    homeY = (screenHeight - windowHeight) / 2;
+    move(homeX, homeY);
     setMask(roundedMask(size(), cornerRadius));
 }
 
@@ -81,7 +161,7 @@ void MainWindow::placeCodeEntry(int midY, int midHeight) {
     const int codeY = midY + midHeight + 30;
     code->move(codeX, codeY);
     code->setEnabled(true);
-    code->setMaxLength(6);
+    code->setMaxLength(castCodeLength);
     code->setPlaceholderText(QStringLiteral("请输入六位投屏码"));
     code->setAttribute(Qt::WA_InputMethodEnabled, false);
     code->setAttribute(Qt::WA_MacShowFocusRect, false);
@@ -129,7 +209,7 @@ void MainWindow::placeCornerWidgets() {
 void MainWindow::placeBottomRow() {
     QLabel *help = ui->help;
     help->setFont(pingFangFont(help->font(), 12));
-    help->setStyleSheet(QStringLiteral("QLabel{color: #B5BFCE;}"));
+    help->setStyleSheet(QLatin1String(helpStyle));
     help->installEventFilter(this);
     const int helpX = width() - help->width() - edgeMargin;
     const int helpY = height() - help->height() - 18;
@@ -137,8 +217,7 @@ void MainWindow::placeBottomRow() {
              << "; x===" << helpX;
 
     QLabel *sign = ui->helpSign;
-    sign->setStyleSheet(QStringLiteral(
-        "QLabel{background-image: url(:images/help.png);background-repeat: no-repeat;}"));
+    sign->setStyleSheet(QLatin1String(helpSignStyle));
     sign->installEventFilter(this);
     ui->helpContent->hide();
     ui->helpContent->installEventFilter(this);
@@ -151,7 +230,7 @@ void MainWindow::placeBottomRow() {
 
     QLabel *version = ui->q_version;
     version->setFont(pingFangFont(version->font(), 12));
-    version->setText(QStringLiteral("V ") + configUtil.getValue(configUtil.versionCode, QString()));
+    version->setText(QStringLiteral("V ") + config.getValue(config.versionCode, QString()));
     version->adjustSize();
     const int verX = signX - version->width() - 10;
     const int verY = signY + sign->height() / 2 - version->height() / 2;
@@ -161,12 +240,13 @@ void MainWindow::placeBottomRow() {
     qDebug() << "helpSignY = " << signY;
     qDebug() << "ui->helpSign->height()/2 = " << sign->height() / 2;
 
-    QPushButton *upgrade = ui->q_upgrade;
-    upgrade->setStyleSheet(QStringLiteral("QPushButton{border-image: url(:images/upgrade.png);}"));
-    upgrade->hide();
-    upgrade->installEventFilter(this);
-    upgrade->move(verX - upgrade->width() - 10,
-                  verY + version->height() / 2 - upgrade->height() / 2);
+    QPushButton *upgradeButton = ui->q_upgrade;
+    upgradeButton->setStyleSheet(
+        QStringLiteral("QPushButton{border-image: url(:images/upgrade.png);}"));
+    upgradeButton->hide();
+    upgradeButton->installEventFilter(this);
+    upgradeButton->move(verX - upgradeButton->width() - 10,
+                        verY + version->height() / 2 - upgradeButton->height() / 2);
 
     ui->q_grade_tip->hide();
     ui->q_polygon->hide();
@@ -185,4 +265,415 @@ void MainWindow::appendHelpContacts() {
         QStringLiteral("更多使用帮助请参考：<a href=\"%1\"><span style=\" text-decoration: none; "
                        "color:#0068da;\">岚栖无限官网</span></a>")
             .arg(QLatin1String(placeholderMakerWebsite))));
+}
+
+void MainWindow::connectWidgets() {
+    connect(ui->yoxiCode, SIGNAL(textChanged(QString)), this, SLOT(codeTextChanged(QString)));
+    connect(ui->yoxiCode, SIGNAL(returnPressed()), this, SLOT(voteScreen()));
+    connect(ui->yoxiCode, SIGNAL(cursorPositionChanged(int, int)), this,
+            SLOT(slotCursorPositionChanged(int, int)));
+    connect(ui->yoxiButton, SIGNAL(clicked()), this, SLOT(voteScreen()));
+    connect(ui->quitcast, SIGNAL(clicked()), this, SLOT(quitScreen()));
+    connect(ui->minButton, SIGNAL(clicked()), this, SLOT(minimizeWindow()));
+    connect(ui->closeButton, SIGNAL(clicked()), this, SLOT(closeWindow()));
+    connect(ui->q_radio_origin, SIGNAL(toggled(bool)), this, SLOT(btnToggled(bool)));
+    connect(ui->q_upgrade, SIGNAL(clicked()), this, SLOT(doUpgrade()));
+}
+
+void MainWindow::checkAgreement() {
+    const QString termFlag = config.getValue(config.termsIsRead, QStringLiteral("false"));
+    qDebug() << "termFlag:" << termFlag;
+    if (termFlag != QLatin1String("true")) {
+        TermsDialog *terms = new TermsDialog(nullptr);
+        terms->setModal(true);
+        terms->show();
+        connect(terms, SIGNAL(quitNotice(int)), this, SLOT(quitTerms(int)));
+        return;
+    }
+    qDebug() << "checkGrade  termFlag:";
+    const QString tag = config.getValue(QStringLiteral("tag"), QStringLiteral("official"));
+    const QString version = config.getValue(config.versionCode, QStringLiteral("1.0.0"));
+    qDebug() << tag << version;
+}
+
+void MainWindow::setCastButtonEnabled(bool enabled) {
+    ui->yoxiButton->setStyleSheet(
+        QLatin1String(enabled ? castButtonEnabledStyle : castButtonDisabledStyle));
+    ui->yoxiButton->setEnabled(enabled);
+}
+
+void MainWindow::showMessage(const QString &text, bool modal) {
+    BaseDialog *box = new BaseDialog(nullptr);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setButtons(true, QStringLiteral("确定"), false, QString());
+    box->setTitleButtons(true, false);
+    box->setText(text);
+    box->setModal(modal);
+    box->show();
+}
+
+void MainWindow::codeTextChanged(QString text) {
+    qDebug() << "text length:" << text.length();
+    QLineEdit *code = ui->yoxiCode;
+    code->setText(text.toUpper());
+
+    QFont font = code->font();
+    font.setStyle(QFont::StyleNormal);
+    if (!text.isEmpty()) {
+        font.setPixelSize(19);
+        font.setFamily(QStringLiteral("Consolas"));
+        font.setWeight(99);
+        font.setLetterSpacing(QFont::AbsoluteSpacing, 2.0);
+        code->setFont(font);
+        code->setStyleSheet(QLatin1String(codeTypedStyle));
+        setCastButtonEnabled(text.length() == castCodeLength);
+    } else {
+        font.setPixelSize(12);
+        font.setFamily(QStringLiteral("PingFang SC"));
+        font.setWeight(QFont::Normal);
+        font.setLetterSpacing(QFont::AbsoluteSpacing, 0);
+        code->setFont(font);
+        code->setStyleSheet(QLatin1String(codeEmptyStyle));
+    }
+}
+
+void MainWindow::slotCursorPositionChanged(int oldPosition, int newPosition) {
+    qDebug() << "oldPosition :" << oldPosition << "|| newPosition:" << newPosition;
+}
+
+void MainWindow::voteScreen() {
+    const bool casting = captureStatus.getCaptureStatus();
+    qDebug() << "voteScreen:click:status:" << boolText(casting);
+    if (casting) {
+        return;
+    }
+    const QString code = ui->yoxiCode->text();
+    if (code.length() != castCodeLength) {
+        qDebug() << "voteScreen:yoxiCode:length:" << code.length();
+        return;
+    }
+    ui->yoxiCode->setEnabled(false);
+    setCastButtonEnabled(false);
+    castCode = code;
+
+    networkUtil->clearPara();
+    networkUtil->insertPara(QStringLiteral("code"), castCode);
+    networkUtil->insertPara(QStringLiteral("timestamp"), nowMilliseconds());
+    networkUtil->insertPara(QStringLiteral("type"), networkUtil->systemType);
+    networkUtil->insertPara(QStringLiteral("resolution"), screen->getScreenSize());
+    networkUtil->insertPara(QStringLiteral("bitRate"), QStringLiteral("1300"));
+    networkUtil->insertPara(QStringLiteral("frameRate"), QStringLiteral("15"));
+    networkUtil->createSign();
+    QString url = config.getServerUrl() + networkUtil->connectPath;
+    networkUtil->sendPostRequest(url);
+}
+
+void MainWindow::finishedSlot(QNetworkReply *reply) {
+    ui->yoxiCode->setEnabled(true);
+    setCastButtonEnabled(true);
+
+    if (reply->error() != QNetworkReply::NoError) {
+        showMessage(QStringLiteral("服务器连接失败，请检查网络"), true);
+        qDebug() << "finishedSlot errors here";
+        qDebug("found error .... code: %d\n", static_cast<int>(reply->error()));
+        qDebug() << "deleteLater ===";
+        return;
+    }
+
+    const QByteArray body = reply->readAll();
+    // Text up to the first zero byte, as a C string would read it.
+    const QString text =
+        QString::fromUtf8(body.constData(), qstrnlen(body.constData(), body.size()));
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8(), &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        qDebug() << reply->url() << "  返回内容解析出错：" << text;
+        return;
+    }
+    const QJsonObject object = document.object();
+    qDebug() << "返回内容："
+             << QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Indented));
+    const int code = object.value(QStringLiteral("code")).toInt(0);
+    qDebug() << "code=" << code;
+    if (code != 200) {
+        showMessage(object.value(QStringLiteral("msg")).toString(), true);
+        qDebug() << "deleteLater ===";
+        return;
+    }
+
+    const QJsonObject data = object.value(QStringLiteral("data")).toObject();
+    const QString ip = data.value(QStringLiteral("ip")).toString();
+    const int port = data.value(QStringLiteral("port")).toInt(0);
+    int width = data.value(QStringLiteral("width")).toInt(0);
+    int height = data.value(QStringLiteral("height")).toInt(0);
+    QByteArray host = ip.toLatin1();
+    qDebug() << "ip=" << ip;
+    qDebug() << "port=" << port;
+    qDebug() << "ip.toLatin1().data()=" << host.constData();
+    qDebug() << "width before ===" << width;
+    qDebug() << "height before ===" << height;
+
+    if (isOrigin == QLatin1String("true")) {
+        ratioUtil.fitRatio(screen->getScreenWidth(), screen->getScreenHeight(), width, height);
+        width = ratioUtil.getFitWidth();
+        height = ratioUtil.getFitHeight();
+    }
+    qDebug() << "width after ===" << width << "windowWidth==" << screen->getScreenWidth();
+    qDebug() << "height after ===" << height << "windowHeight==" << screen->getScreenHeight();
+
+    QByteArray code8 = castCode.toLatin1();
+    capture->startCapture(host.data(), port, code8.data(), width, height);
+    qDebug() << "deleteLater ===";
+}
+
+void MainWindow::captureResultNotice(bool result) {
+    if (result) {
+        qDebug() << "getCaptureStatus=====end-----" << boolText(captureStatus.getCaptureStatus());
+        if (!captureStatus.getCaptureStatus()) {
+            captureStatus.changeStatus();
+            ui->yoxiCode->setEnabled(false);
+            ui->yoxiCode->clear();
+            ui->yoxiButton->setEnabled(true);
+            ui->yoxiButton->hide();
+            ui->yoxiCode->hide();
+            ui->editIcon->hide();
+            ui->quitcast->show();
+            cancelWindow->show();
+            ui->q_magnifier->hide();
+            showMinimized();
+            ui->mid->setStyleSheet(QLatin1String(midCastingStyle));
+            heartUtil->startHeart(castCode);
+        }
+    } else {
+        ui->yoxiCode->setEnabled(true);
+        ui->yoxiButton->setEnabled(true);
+        showMessage(QStringLiteral("TV端连接失败，请检查网络"), false);
+    }
+    qDebug() << "MainWindow captureResult:" << boolText(result);
+}
+
+void MainWindow::cancelResultNotice(int result) {
+    if (result >= firstAudioFailure && result <= lastAudioFailure) {
+        // The cast goes on without sound.
+        showMessage(QStringLiteral("音频异常（%1），请联系客服").arg(result), true);
+        qDebug() << "MainWindow cancelResult:" << result;
+        return;
+    }
+
+    ui->yoxiCode->setEnabled(true);
+    setCastButtonEnabled(true);
+    if (result == -1) {
+        showMessage(QStringLiteral("TV端连接失败，请检查网络"), true);
+    } else if (result != 0) {
+        showMessage(QStringLiteral("投屏异常（%1），请联系客服").arg(result), true);
+    }
+
+    if (captureStatus.getCaptureStatus()) {
+        captureStatus.changeStatus();
+        ui->yoxiButton->show();
+        ui->yoxiCode->show();
+        ui->editIcon->show();
+        cancelWindow->hide();
+        ui->quitcast->hide();
+        ui->q_magnifier->show();
+        showMaximized();
+        setGeometry(homeX, homeY, width(), height());
+        setCastButtonEnabled(false);
+        ui->yoxiCode->setEnabled(true);
+        ui->mid->setStyleSheet(QLatin1String(midIdleStyle));
+        heartUtil->stopHeart(QString::number(result));
+    }
+    qDebug() << "MainWindow cancelResult:" << result;
+}
+
+void MainWindow::quitScreen() {
+    const bool casting = captureStatus.getCaptureStatus();
+    qDebug() << "quitScreen:status:" << boolText(casting);
+    if (casting) {
+        // cancelResult(0) comes back on this call stack and ends the cast.
+        capture->stopCapture(true);
+    } else {
+        cancelResultNotice(0);
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent *event) {
+    qDebug() << "captureStatus.getCaptureStatus()====="
+             << boolText(captureStatus.getCaptureStatus());
+    if (captureStatus.getCaptureStatus()) {
+        cancelWindow->close();
+        capture->stopCapture(false);
+        // The program is ending: no disconnect is reported. The cast counts as
+        // over, so an engine notification still queued from before the stop
+        // neither reports a disconnect nor brings the window back.
+        captureStatus.changeStatus();
+    }
+    qDebug() << "close=====end-----";
+    event->accept();
+}
+
+void MainWindow::closeWindow() {
+    qDebug() << "closeWindow----------------:";
+    BaseDialog *confirm = new BaseDialog(nullptr);
+    confirm->setAttribute(Qt::WA_DeleteOnClose);
+    confirm->setButtons(true, QStringLiteral("确定"), true, QStringLiteral("取消"));
+    confirm->setTitleButtons(true, false);
+    const int result = confirm->exec();
+    qDebug() << "result---------" << result;
+    if (result == 1) {
+        close();
+    }
+}
+
+void MainWindow::minimizeWindow() {
+    qDebug() << "minWindow----------------:";
+    showMinimized();
+}
+
+void MainWindow::btnToggled(bool result) {
+    isOrigin = result ? QStringLiteral("true") : QStringLiteral("false");
+    config.setValue(QStringLiteral("isOrigin"), isOrigin);
+}
+
+void MainWindow::quitTerms(int result) {
+    qDebug() << "quitTerms result:" << result;
+    if (result != 1) {
+        close();
+        return;
+    }
+    config.setValue(config.termsIsRead, QStringLiteral("true"));
+    qDebug() << "checkGrade  quitTerms:";
+    const QString tag = config.getValue(QStringLiteral("tag"), QStringLiteral("official"));
+    const QString version = config.getValue(config.versionCode, QStringLiteral("1.0"));
+    qDebug() << tag << version;
+}
+
+void MainWindow::receiveUpgrade(QString version, int type) {
+    qDebug() << "receiveUpgrade----------------";
+    ui->q_upgrade->show();
+    BaseDialog *prompt = new BaseDialog(nullptr);
+    prompt->setAttribute(Qt::WA_DeleteOnClose);
+    prompt->setButtons(true, QStringLiteral("升级"), true, QStringLiteral("退出"));
+    prompt->setTitleButtons(false, false);
+    prompt->setText(QStringLiteral("发现新版本 ") + version + QStringLiteral("请升级！"));
+    prompt->setModal(false);
+    const int result = prompt->exec();
+    qDebug() << "result---------" << result;
+    if (result == 1) {
+        doUpgrade();
+    } else if (result == 0) {
+        if (type == forcedUpgrade) {
+            close();
+        } else {
+            ui->q_upgrade->close();
+        }
+    }
+}
+
+void MainWindow::doUpgrade() {
+    if (downloadDialog && downloadDialog->isVisible()) {
+        downloadDialog->showMaximized();
+        return;
+    }
+    // A dialog that has closed is on its way to deleting itself: start afresh.
+    downloadDialog = new DownloadDialog(nullptr);
+    downloadDialog->startDownload();
+    qDebug() << "doUpgrade=======init complete!";
+    downloadDialog->show();
+    connect(downloadDialog, SIGNAL(startUpgrade(bool)), this, SLOT(startUpgradeSlot(bool)));
+    connect(downloadDialog, SIGNAL(closeClick()), this, SLOT(closeDownloadDialog()));
+}
+
+void MainWindow::startUpgradeSlot(bool result) {
+    if (result) {
+        // The installer replaces the program: make room for it.
+        close();
+    }
+}
+
+void MainWindow::closeDownloadDialog() {
+    downloadDialog = nullptr;
+    close();
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event) {
+    const QEvent::Type type = event->type();
+    if (watched == this) {
+        if (type == QEvent::MouseButtonPress) {
+            // Takes the focus from the help popup, which then hides.
+            setFocus(Qt::OtherFocusReason);
+        }
+    } else if (watched == ui->help || watched == ui->helpSign) {
+        if (type == QEvent::Enter) {
+            ui->helpSign->setStyleSheet(QLatin1String(helpSignHoverStyle));
+            if (ui->helpContent->isHidden()) {
+                ui->helpContent->show();
+                ui->helpContent->setFocus();
+            }
+            ui->help->setStyleSheet(QLatin1String(helpHoverStyle));
+        } else if (type == QEvent::Leave) {
+            ui->help->setStyleSheet(QLatin1String(helpStyle));
+            ui->helpSign->setStyleSheet(QLatin1String(helpSignStyle));
+        }
+    } else if (watched == ui->helpContent) {
+        if (type == QEvent::FocusOut && ui->helpContent->isVisible()) {
+            ui->helpContent->hide();
+        }
+    } else if (watched == ui->q_upgrade) {
+        if (type == QEvent::Enter) {
+            showUpgradeTip();
+        } else if (type == QEvent::Leave) {
+            hideUpgradeTip();
+        }
+    }
+    return false;
+}
+
+void MainWindow::showUpgradeTip() {
+    QLabel *tip = ui->q_grade_tip;
+    QLabel *arrow = ui->q_polygon;
+    const QRect button = ui->q_upgrade->geometry();
+    tip->setText(QStringLiteral("新版本V") + config.getValue(config.newVersionCode, QString()));
+    tip->setFont(pingFangFont(tip->font(), 9));
+
+    // The arrow's bottom row is 9 pixels above the button, the tip's bottom
+    // row two pixels below the arrow's top row; both centred on the button.
+    const int arrowX = button.x() + button.width() / 2 - arrow->width() / 2;
+    const int arrowY = button.y() - 9 - arrow->height() + 1;
+    arrow->move(arrowX, arrowY);
+    arrow->show();
+    const int tipX = button.x() + button.width() / 2 - tip->width() / 2;
+    const int tipY = arrowY + 2 - tip->height() + 1;
+    tip->move(tipX, tipY);
+    tip->show();
+}
+
+void MainWindow::hideUpgradeTip() {
+    if (ui->q_grade_tip->isVisible()) {
+        ui->q_grade_tip->hide();
+        ui->q_polygon->hide();
+    }
+}
+
+void MainWindow::moveByMouse(const QPoint &globalPos) {
+    move(x() + globalPos.x() - lastMouseX, y() + globalPos.y() - lastMouseY);
+    lastMouseX = globalPos.x();
+    lastMouseY = globalPos.y();
+}
+
+void MainWindow::mousePressEvent(QMouseEvent *e) {
+    dragging = true;
+    lastMouseX = e->globalPos().x();
+    lastMouseY = e->globalPos().y();
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent *e) {
+    if (dragging) {
+        moveByMouse(e->globalPos());
+    }
+}
+
+void MainWindow::mouseReleaseEvent(QMouseEvent *e) {
+    moveByMouse(e->globalPos());
+    dragging = false;
 }

@@ -2,20 +2,38 @@
 #define MAINWINDOW_H
 
 #include "app/config/ConfigUtil.h"
+#include "app/display/RatioUtil.h"
+#include "capture/capturestatus.h"
 
 #include <QMainWindow>
+#include <QPointer>
+#include <QString>
 
 namespace Ui {
 class MainWindow;
 }
 
+class Active;
+class CancelWindow;
+class DownloadDialog;
+class HeartUtil;
+class NetworkUtil;
+class QNetworkReply;
+class QThread;
 class ScreenUtil;
+class YoxiCapture;
+class YoxiUpgrade;
 
 // The program's main window: a frameless, rounded window two fifths of the
 // primary screen wide and half of it high, with the cast-code field in the
 // middle, the help and version row at the bottom right and the picture-mode
-// options at the bottom left. The constructor lays every widget out from the
-// window's size.
+// options at the bottom left.
+//
+// It runs the cast: the typed code goes to the server's connect request, the
+// reply names the receiver, the engine is started through YoxiCapture, and
+// while the cast runs the window stays minimised behind the casting window
+// and the heartbeat. Around that it asks once for the user agreement, reports
+// the installation, offers announced upgrades and shows the help popup.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -23,16 +41,67 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    void voteScreen();
+    void quitScreen();
+    void codeTextChanged(QString text);
+    void finishedSlot(QNetworkReply *reply);
+    void captureResultNotice(bool result);
+    void cancelResultNotice(int result);
+    void receiveUpgrade(QString version, int type);
+    void doUpgrade();
+    void quitTerms(int result);
+    void slotCursorPositionChanged(int oldPosition, int newPosition);
+    void mousePressEvent(QMouseEvent *e) override;
+    void mouseMoveEvent(QMouseEvent *e) override;
+    void mouseReleaseEvent(QMouseEvent *e) override;
+    void closeWindow();
+    void minimizeWindow();
+    void startUpgradeSlot(bool result);
+    void closeDownloadDialog();
+    void btnToggled(bool result);
+
 private:
     void sizeToScreen();
     void placeCodeEntry(int midY, int midHeight);
     void placeCornerWidgets();
     void placeBottomRow();
     void appendHelpContacts();
+    void connectWidgets();
+    void checkAgreement();
+
+    void setCastButtonEnabled(bool enabled);
+    void showMessage(const QString &text, bool modal);
+    void showUpgradeTip();
+    void hideUpgradeTip();
+    void moveByMouse(const QPoint &globalPos);
 
     Ui::MainWindow *ui;
-    ConfigUtil configUtil;
-    ScreenUtil *screenUtil;
+    YoxiCapture *capture;
+    QThread *captureThread;
+    CancelWindow *cancelWindow;
+    // The dialog deletes itself when it closes; the guarded pointer then reads
+    // empty, so a closed dialog is never used again.
+    QPointer<DownloadDialog> downloadDialog;
+    HeartUtil *heartUtil;
+    NetworkUtil *networkUtil;
+    ScreenUtil *screen;
+    ConfigUtil config;
+    CaptureStatus captureStatus;
+    int lastMouseX = 0;
+    int lastMouseY = 0;
+    bool dragging = false;
+    QString castCode;
+    RatioUtil ratioUtil;
+    int homeX = 0;
+    int homeY = 0;
+    int windowWidth = 0;
+    int windowHeight = 0;
+    QString isOrigin;
 };
 
 #endif // MAINWINDOW_H

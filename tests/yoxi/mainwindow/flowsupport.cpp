@@ -1,0 +1,134 @@
+#include "flowsupport.h"
+
+#include "ui/basedialog/basedialog.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QJsonDocument>
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTimer>
+
+namespace {
+QString logPath(const QTemporaryDir &dir) {
+    return dir.filePath(QStringLiteral("requests.jsonl"));
+}
+
+QString configPath() {
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/lumora.config");
+}
+} // namespace
+
+TestServer::~TestServer() {
+    stop();
+}
+
+QString TestServer::start(const QStringList &args) {
+    m_process.setProgram(QStringLiteral(CAST_SERVER_PATH));
+    m_process.setArguments(args + QStringList{QStringLiteral("--port"), QStringLiteral("0"),
+                                              QStringLiteral("--log"), logPath(m_logDir)});
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start();
+    if (!m_process.waitForStarted(5000)) {
+        return QStringLiteral("cast-server did not start: ") + m_process.errorString();
+    }
+    const QRegularExpression ready(QStringLiteral("cast-server ready port=\\d+ base=(\\S+)"));
+    QByteArray output;
+    while (m_process.waitForReadyRead(5000)) {
+        output += m_process.readAllStandardOutput();
+        const QRegularExpressionMatch match = ready.match(QString::fromUtf8(output));
+        if (match.hasMatch()) {
+            m_baseUrl = match.captured(1);
+            return QString();
+        }
+    }
+    stop();
+    return QStringLiteral("cast-server did not report ready: ") + QString::fromUtf8(output);
+}
+
+void TestServer::stop() {
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000)) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+}
+
+QList<QJsonObject> TestServer::requests(const QString &exchange) const {
+    QList<QJsonObject> entries;
+    QFile log(logPath(m_logDir));
+    if (!log.open(QIODevice::ReadOnly)) {
+        return entries;
+    }
+    for (const QByteArray &line : log.readAll().split('\n')) {
+        const QJsonObject entry = QJsonDocument::fromJson(line).object();
+        if (!entry.isEmpty() && (exchange.isEmpty() ||
+                                 entry.value(QStringLiteral("exchange")).toString() == exchange)) {
+            entries << entry;
+        }
+    }
+    return entries;
+}
+
+void writeConfig(const QMap<QString, QString> &values) {
+    QSettings settings(configPath(), QSettings::IniFormat);
+    settings.remove(QStringLiteral("config"));
+    for (auto it = values.cbegin(); it != values.cend(); ++it) {
+        settings.setValue(QStringLiteral("config/") + it.key(), it.value());
+    }
+    settings.sync();
+}
+
+QString configValue(const QString &key) {
+    QSettings settings(configPath(), QSettings::IniFormat);
+    return settings.value(QStringLiteral("config/") + key, QStringLiteral("<missing>")).toString();
+}
+
+QList<BaseDialog *> visibleMessageBoxes() {
+    QList<BaseDialog *> boxes;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        auto *box = qobject_cast<BaseDialog *>(widget);
+        if (box && box->isVisible()) {
+            boxes << box;
+        }
+    }
+    return boxes;
+}
+
+QString messageText(BaseDialog *box) {
+    auto *label = box->findChild<QLabel *>(QStringLiteral("tip_content"));
+    return label ? label->text() : QString();
+}
+
+QStringList takeMessages() {
+    QStringList texts;
+    for (BaseDialog *box : visibleMessageBoxes()) {
+        texts << messageText(box);
+        box->close();
+    }
+    return texts;
+}
+
+void answerNextPrompt(const QString &buttonName, QString *text) {
+    // Polls from the event loop that exec() runs.
+    auto *poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, buttonName, text] {
+        auto *box = qobject_cast<BaseDialog *>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible()) {
+            return;
+        }
+        if (text) {
+            *text = messageText(box);
+        }
+        poll->stop();
+        poll->deleteLater();
+        if (auto *button = box->findChild<QPushButton *>(buttonName)) {
+            button->click();
+        }
+    });
+    poll->start(20);
+}

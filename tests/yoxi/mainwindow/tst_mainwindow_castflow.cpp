@@ -1,0 +1,322 @@
+// The main window's cast flow against the test cast server and a fake engine
+// library: code entry, refusals, a started cast, engine notifications,
+// quitting and closing.
+#include "fake_engine.h"
+#include "flowsupport.h"
+
+#include "ui/basedialog/basedialog.h"
+#include "ui/castingwindow/cancelwindow.h"
+#include "ui/mainwindow/mainwindow.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QtTest>
+
+namespace {
+const char castCode[] = "AB12CD";
+const int receiverPort = 47000;
+
+template <typename T> T *child(QWidget *window, const char *name) {
+    T *found = window->findChild<T *>(QLatin1String(name));
+    if (!found) {
+        qFatal("missing widget %s", name);
+    }
+    return found;
+}
+
+CancelWindow *castingWindow() {
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *window = qobject_cast<CancelWindow *>(widget)) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+} // namespace
+
+class MainWindowCastFlowTest : public QObject {
+    Q_OBJECT
+
+    TestServer server;
+    TestServer refusingServer;
+    MainWindow *window = nullptr;
+
+    QLineEdit *code() { return child<QLineEdit>(window, "yoxiCode"); }
+    QPushButton *castButton() { return child<QPushButton>(window, "yoxiButton"); }
+
+    // Types the code and presses Return; waits for the engine's start.
+    void startCast() {
+        QTest::keyClicks(code(), QStringLiteral("ab12cd"));
+        QTest::keyClick(code(), Qt::Key_Return);
+        QTRY_COMPARE(fakeEngineRecord().startCalls, 1);
+        QTRY_VERIFY(castingWindow() && castingWindow()->isVisible());
+    }
+
+    QString lastDisconnectCode() {
+        const QList<QJsonObject> disconnects = server.requests(QStringLiteral("disconnect"));
+        return disconnects.isEmpty() ? QStringLiteral("<none>")
+                                     : disconnects.last()
+                                           .value(QStringLiteral("fields"))
+                                           .toObject()
+                                           .value(QStringLiteral("errorCode"))
+                                           .toString();
+    }
+
+    bool casting() { return castingWindow() && castingWindow()->isVisible(); }
+
+private slots:
+    void initTestCase() {
+        const QString receiver = QStringLiteral("%1=127.0.0.1:%2:1280x720")
+                                     .arg(QLatin1String(castCode))
+                                     .arg(receiverPort);
+        QString error = server.start({QStringLiteral("--receiver"), receiver});
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        error = refusingServer.start(
+            {QStringLiteral("--refuse"), QStringLiteral("connect:500:投屏码已过期，请刷新TV端")});
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
+
+    void init() {
+        fakeEngineReset();
+        writeConfig({{QStringLiteral("serverUrl"), server.baseUrl()},
+                     {QStringLiteral("termsIsRead"), QStringLiteral("true")}});
+        window = new MainWindow;
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+    }
+
+    void cleanup() {
+        takeMessages();
+        delete window;
+        window = nullptr;
+        // Replies and their watchers of the deleted window settle here.
+        QTest::qWait(50);
+    }
+
+    void typingUpperCasesAndEnablesAtSixCharacters() {
+        QTest::keyClicks(code(), QStringLiteral("ab12c"));
+        QCOMPARE(code()->text(), QStringLiteral("AB12C"));
+        QVERIFY(!castButton()->isEnabled());
+        QVERIFY(castButton()->styleSheet().contains(QLatin1String("0.6")));
+
+        QTest::keyClicks(code(), QStringLiteral("d"));
+        QCOMPARE(code()->text(), QStringLiteral("AB12CD"));
+        QVERIFY(castButton()->isEnabled());
+        QVERIFY(castButton()->styleSheet().contains(QLatin1String("color: white")));
+        QCOMPARE(code()->font().family(), QStringLiteral("Consolas"));
+        QCOMPARE(code()->font().pixelSize(), 19);
+
+        // Clearing in one step resets the look but leaves the button alone;
+        // pressing it then sends nothing.
+        code()->selectAll();
+        QTest::keyClick(code(), Qt::Key_Delete);
+        QCOMPARE(code()->font().pixelSize(), 12);
+        QVERIFY(castButton()->isEnabled());
+        castButton()->click();
+        QTest::qWait(300);
+        QCOMPARE(server.requests(QStringLiteral("connect")).size(), 0);
+    }
+
+    void returnWithAShortCodeSendsNothing() {
+        QTest::keyClicks(code(), QStringLiteral("ab1"));
+        QTest::keyClick(code(), Qt::Key_Return);
+        QTest::qWait(300);
+        QCOMPARE(server.requests(QStringLiteral("connect")).size(), 0);
+        QVERIFY(code()->isEnabled());
+    }
+
+    void refusalShowsTheServersMessage() {
+        writeConfig({{QStringLiteral("serverUrl"), refusingServer.baseUrl()},
+                     {QStringLiteral("termsIsRead"), QStringLiteral("true")}});
+        QTest::keyClicks(code(), QStringLiteral("ab12cd"));
+        castButton()->click();
+        QTRY_COMPARE(visibleMessageBoxes().size(), 1);
+        QCOMPARE(takeMessages(), QStringList{QStringLiteral("投屏码已过期，请刷新TV端")});
+        QVERIFY(code()->isEnabled());
+        QVERIFY(castButton()->isEnabled());
+        QCOMPARE(fakeEngineRecord().startCalls, 0);
+    }
+
+    void connectStartsTheEngineAndShowsTheCastingState() {
+        startCast();
+        const QJsonObject fields = server.requests(QStringLiteral("connect"))
+                                       .last()
+                                       .value(QStringLiteral("fields"))
+                                       .toObject();
+        QCOMPARE(fields.value(QStringLiteral("code")).toString(), QString::fromLatin1(castCode));
+        QCOMPARE(fields.value(QStringLiteral("resolution")).toString(),
+                 QStringLiteral("%1*%2")
+                     .arg(QGuiApplication::primaryScreen()->geometry().width())
+                     .arg(QGuiApplication::primaryScreen()->geometry().height()));
+
+        const FakeEngineRecord engine = fakeEngineRecord();
+        QCOMPARE(QString::fromLatin1(engine.host), QStringLiteral("127.0.0.1"));
+        QCOMPARE(engine.port, receiverPort);
+        QCOMPARE(QString::fromLatin1(engine.code), QString::fromLatin1(castCode));
+        // Full screen is the default choice: the receiver's size unchanged.
+        QCOMPARE(engine.width, 1280);
+        QCOMPARE(engine.height, 720);
+        QCOMPARE(engine.callbackRegistrations, 1);
+
+        QVERIFY(window->isMinimized());
+        QVERIFY(code()->isHidden());
+        QVERIFY(castButton()->isHidden());
+        QVERIFY(child<QPushButton>(window, "quitcast")->isVisible());
+        QVERIFY(child<QLabel>(window, "q_magnifier")->isHidden());
+        QVERIFY(child<QLabel>(window, "mid")->styleSheet().contains(QLatin1String("cancel_mid")));
+        QVERIFY(visibleMessageBoxes().isEmpty());
+    }
+
+    void originalPictureFitsTheScreenRatio() {
+        child<QRadioButton>(window, "q_radio_origin")->click();
+        QCOMPARE(configValue(QStringLiteral("isOrigin")), QStringLiteral("true"));
+        startCast();
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        const FakeEngineRecord engine = fakeEngineRecord();
+        // The picture keeps the screen's aspect ratio inside 1280 x 720.
+        QVERIFY(engine.width <= 1280 && engine.height <= 720);
+        QVERIFY(engine.width == 1280 || engine.height == 720);
+        QVERIFY(qAbs(double(engine.width) / engine.height -
+                     double(screen.width()) / screen.height()) < 0.01);
+
+        // The choice survives into the next window.
+        delete window;
+        window = new MainWindow;
+        QVERIFY(child<QRadioButton>(window, "q_radio_origin")->isChecked());
+        child<QRadioButton>(window, "q_radio_fullscreen")->click();
+        QCOMPARE(configValue(QStringLiteral("isOrigin")), QStringLiteral("false"));
+    }
+
+    void audioFailureKeepsTheCast() {
+        startCast();
+        QCOMPARE(fakeEngineNotify(1008), 0);
+        QTRY_COMPARE(visibleMessageBoxes().size(), 1);
+        QCOMPARE(takeMessages(), QStringList{QStringLiteral("音频异常（1008），请联系客服")});
+        QVERIFY(casting());
+        QVERIFY(window->isMinimized());
+        QTest::qWait(300);
+        QCOMPARE(server.requests(QStringLiteral("disconnect")).size(), 0);
+    }
+
+    void castFailureReturnsToCodeEntryAndReportsTheCode() {
+        startCast();
+        const int disconnectsBefore = server.requests(QStringLiteral("disconnect")).size();
+        QCOMPARE(fakeEngineNotify(1003), 0);
+        QTRY_COMPARE(visibleMessageBoxes().size(), 1);
+        QCOMPARE(takeMessages(), QStringList{QStringLiteral("投屏异常（1003），请联系客服")});
+        QVERIFY(!casting());
+        QVERIFY(!window->isMinimized());
+        QVERIFY(code()->isVisible() && code()->isEnabled());
+        QVERIFY(child<QPushButton>(window, "quitcast")->isHidden());
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        QCOMPARE(window->pos(), QPoint((screen.width() - window->width()) / 2,
+                                       (screen.height() - window->height()) / 2));
+
+        QTRY_COMPARE(server.requests(QStringLiteral("disconnect")).size(), disconnectsBefore + 1);
+        const QJsonObject disconnect = server.requests(QStringLiteral("disconnect")).last();
+        const QJsonObject fields = disconnect.value(QStringLiteral("fields")).toObject();
+        QCOMPARE(fields.value(QStringLiteral("errorCode")).toString(), QStringLiteral("1003"));
+        QCOMPARE(fields.value(QStringLiteral("code")).toString(), QString::fromLatin1(castCode));
+        QVERIFY(disconnect.value(QStringLiteral("sign_ok")).toBool());
+    }
+
+    void receiverLostShowsTheConnectionMessage() {
+        startCast();
+        QCOMPARE(fakeEngineNotify(-1), 0);
+        QTRY_COMPARE(visibleMessageBoxes().size(), 1);
+        QCOMPARE(takeMessages(), QStringList{QStringLiteral("TV端连接失败，请检查网络")});
+        QVERIFY(!casting());
+        QTRY_COMPARE(lastDisconnectCode(), QStringLiteral("-1"));
+    }
+
+    void quittingFromTheCastingWindowReportsCodeZero() {
+        startCast();
+        const int disconnectsBefore = server.requests(QStringLiteral("disconnect")).size();
+        QPushButton *quit = child<QPushButton>(castingWindow(), "cancelcast");
+        quit->click();
+        QCOMPARE(fakeEngineRecord().stopCalls, 1);
+        QVERIFY(!casting());
+        QVERIFY(visibleMessageBoxes().isEmpty());
+        QVERIFY(code()->text().isEmpty());
+        QVERIFY(code()->isEnabled());
+        QVERIFY(!castButton()->isEnabled());
+        QTRY_COMPARE(server.requests(QStringLiteral("disconnect")).size(), disconnectsBefore + 1);
+        QCOMPARE(lastDisconnectCode(), QStringLiteral("0"));
+
+        // A second cast runs with the same window.
+        fakeEngineReset();
+        startCast();
+    }
+
+    void failedEngineStartStaysAtCodeEntry() {
+        fakeEngineSetStartResult(-1);
+        QTest::keyClicks(code(), QStringLiteral("ab12cd"));
+        QTest::keyClick(code(), Qt::Key_Return);
+        QTRY_COMPARE(visibleMessageBoxes().size(), 1);
+        BaseDialog *box = visibleMessageBoxes().first();
+        QVERIFY(!box->isModal());
+        QCOMPARE(takeMessages(), QStringList{QStringLiteral("TV端连接失败，请检查网络")});
+        QCOMPARE(fakeEngineRecord().callbackRegistrations, 0);
+        QVERIFY(!casting());
+        QVERIFY(code()->isEnabled() && castButton()->isEnabled());
+    }
+
+    void closingDuringACastPostsNoDisconnect() {
+        startCast();
+        const int disconnectsBefore = server.requests(QStringLiteral("disconnect")).size();
+        window->close();
+        QVERIFY(!castingWindow()->isVisible());
+        QCOMPARE(fakeEngineRecord().stopCalls, 1);
+        // An engine notification still queued from before the stop is taken
+        // as arriving after the cast: a message, but no disconnect.
+        QMetaObject::invokeMethod(window, "cancelResultNotice", Qt::QueuedConnection,
+                                  Q_ARG(int, 1003));
+        QTRY_COMPARE(visibleMessageBoxes().size(), 1);
+        takeMessages();
+        QTest::qWait(500);
+        QCOMPARE(server.requests(QStringLiteral("disconnect")).size(), disconnectsBefore);
+        QVERIFY(!window->isVisible());
+    }
+
+    void closeButtonAsksFirst() {
+        QString question;
+        answerNextPrompt(QStringLiteral("cancel_button"), &question);
+        child<QPushButton>(window, "closeButton")->click();
+        QVERIFY(!question.isEmpty());
+        QVERIFY(window->isVisible());
+
+        answerNextPrompt(QStringLiteral("ok_button"));
+        child<QPushButton>(window, "closeButton")->click();
+        QVERIFY(!window->isVisible());
+    }
+
+    void minimiseButtonAndDragging() {
+        const QPoint start = window->pos();
+        QWidget *central = window->centralWidget();
+        const QPoint local(5, 200);
+        const QPoint global = central->mapToGlobal(local);
+        // Any button drags; the move and the release both move the window.
+        QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::RightButton, Qt::RightButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(central, &press);
+        QMouseEvent move(QEvent::MouseMove, local, global + QPoint(30, 20), Qt::NoButton,
+                         Qt::RightButton, Qt::NoModifier);
+        QApplication::sendEvent(central, &move);
+        QCOMPARE(window->pos(), start + QPoint(30, 20));
+        QMouseEvent release(QEvent::MouseButtonRelease, local, global + QPoint(40, 30),
+                            Qt::RightButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(central, &release);
+        QCOMPARE(window->pos(), start + QPoint(40, 30));
+
+        child<QPushButton>(window, "minButton")->click();
+        QVERIFY(window->isMinimized());
+    }
+};
+
+QTEST_MAIN(MainWindowCastFlowTest)
+#include "tst_mainwindow_castflow.moc"
