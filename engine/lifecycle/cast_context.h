@@ -76,11 +76,15 @@ struct CastContext {
     bool m_callbacksClosed = false;
 
     // A socket replaced by a reconnect is shut down at once (waking any
-    // thread blocked on it) but closed only at the next replacement or at
-    // release, so that no thread can still be handed its reused number.
-    // Each is touched only by the one thread that reconnects its link.
-    SocketHandle m_retiredSocket = kNoSocket;
+    // thread blocked on it) but closed only later, so that no thread can use
+    // its number after the system has handed it out again. The control
+    // sockets wait while the receive thread has one in use (m_socketInRecv);
+    // the audio link has no reader, one reconnect of delay suffices. Each
+    // list is touched only by the one thread that reconnects its link, and
+    // by release.
+    std::vector<SocketHandle> m_retiredSockets;
     SocketHandle m_retiredAudioSocket = kNoSocket;
+    std::atomic<SocketHandle> m_socketInRecv{kNoSocket};
 
     // The worker threads, joined before the context is freed.
     std::vector<std::thread> m_threads;

@@ -30,10 +30,13 @@ void closeSocketField(std::atomic<SocketHandle> &field) {
         closeSocket(socket);
 }
 
-void closeRetiredSocket(SocketHandle &socket) {
-    if (socket != kNoSocket)
+void closeRetiredSockets(CastContext *cast) {
+    for (SocketHandle socket : cast->m_retiredSockets)
         closeSocket(socket);
-    socket = kNoSocket;
+    cast->m_retiredSockets.clear();
+    if (cast->m_retiredAudioSocket != kNoSocket)
+        closeSocket(cast->m_retiredAudioSocket);
+    cast->m_retiredAudioSocket = kNoSocket;
 }
 
 void freeOutputContext(AVFormatContext *&context) {
@@ -98,8 +101,7 @@ void release(CastContext *cast) {
 
     closeSocketField(cast->m_nsock);
     closeSocketField(cast->m_audioSock);
-    closeRetiredSocket(cast->m_retiredSocket);
-    closeRetiredSocket(cast->m_retiredAudioSocket);
+    closeRetiredSockets(cast);
 
     videoFrameQueue.reset();
     videoPacketQueue.reset();

@@ -2,6 +2,7 @@
 // racing the receiver's own end, callbacks around a stop, and many casts in a
 // row.
 #include "engine_test_helpers.h"
+#include "lifecycle/cast_control.h"
 #include "log_capture.h"
 #include "queue/media_queues.h"
 
@@ -98,11 +99,18 @@ TEST(Stop, ACallbackRunningDuringTheStopEndsBeforeTheStopReturns) {
     FakeReceiver receiver(options);
     CallbackRecorder recorder;
     recorder.delayMs = 300;
-    ASSERT_EQ(startCastTo(receiver), 1);
-    ASSERT_EQ(setCallback(recorder.userData(), CallbackRecorder::callback), 0);
-    ASSERT_TRUE(receiver.waitForMessages(Link::Control, 1));
+    // Driven through the internal steps of stopCapture, to see the receive
+    // thread inside its read before the stop (so the quit is read).
+    CastContext *cast = createCast();
+    ASSERT_EQ(startCast(cast, "127.0.0.1", receiver.controlPort(), "123456", 0, 0), 1);
+    cast->m_userData.store(recorder.userData());
+    cast->m_callback.store(CallbackRecorder::callback);
+    for (int i = 0; i < 500 && cast->m_socketInRecv.load() == kNoSocket; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_NE(cast->m_socketInRecv.load(), kNoSocket);
 
-    EXPECT_EQ(stopCapture(), 0);
+    stopCast(cast);
+    freeCast(cast);
     EXPECT_EQ(recorder.codes(), std::vector<int>{0});
     EXPECT_EQ(recorder.finishedCalls.load(), 1);
 }
