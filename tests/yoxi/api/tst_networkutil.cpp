@@ -1,0 +1,313 @@
+// Signed requests: the signature, the GET query, the POST body, the URL as
+// sent, agreement with cast-server, and TLS with Qt's secure defaults.
+#include "api/network/networkutil.h"
+#include "apitestsupport.h"
+#include "app/config/ConfigUtil.h"
+#include "httprecorder.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QSslKey>
+#include <QSslSocket>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString heartSign = QStringLiteral("3bcb51cae0eda15df03ce141d81e9af1");
+
+// Accepts TLS connections with the given certificate and records whether
+// any HTTP data got through the handshake.
+class TlsServer : public QTcpServer {
+public:
+    TlsServer(const QSslCertificate &certificate, const QSslKey &key)
+        : m_certificate(certificate), m_key(key) {}
+    bool receivedData = false;
+
+protected:
+    void incomingConnection(qintptr descriptor) override {
+        auto *socket = new QSslSocket(this);
+        socket->setSocketDescriptor(descriptor);
+        socket->setLocalCertificate(m_certificate);
+        socket->setPrivateKey(m_key);
+        connect(socket, &QSslSocket::readyRead, this,
+                [this, socket] { receivedData = receivedData || !socket->readAll().isEmpty(); });
+        socket->startServerEncryption();
+    }
+
+private:
+    QSslCertificate m_certificate;
+    QSslKey m_key;
+};
+
+} // namespace
+
+class TestNetworkUtil : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void signMatchesKnownAnswers_data();
+    void signMatchesKnownAnswers();
+    void secondSignIncludesFirstSign();
+    void signTurnsTextOutsideLatin1IntoQuestionMarks();
+    void defaultBaseUrlGivesDoubledSlashSentUnchanged();
+    void getQueryOfAlphanumericValuesIsSentAsIs();
+    void getQueryPercentEncodesKeysAndValues();
+    void getWithoutParametersEndsInQuestionMark();
+    void postSendsIndentedUtf8Json();
+    void signaturesAgreeWithCastServer();
+    void httpsVerifiesTheServerCertificate();
+
+private:
+    // Waits for the next request at the recorder.
+    bool waitForRequest(int count);
+
+    HttpRecorder recorder;
+};
+
+void TestNetworkUtil::initTestCase() {
+    QVERIFY(recorder.listen());
+    setServerUrl(recorder.baseUrl());
+}
+
+void TestNetworkUtil::cleanup() {
+    closeBoxes();
+    setServerUrl(recorder.baseUrl());
+}
+
+bool TestNetworkUtil::waitForRequest(int count) {
+    QSignalSpy received(&recorder, &HttpRecorder::requestReceived);
+    return recorder.requests().size() >= count || received.wait(5000);
+}
+
+void TestNetworkUtil::signMatchesKnownAnswers_data() {
+    QTest::addColumn<QStringList>("fields"); // key, value, key, value... in insertion order
+    QTest::addColumn<QString>("sign");
+    QTest::newRow("heartbeat") << QStringList{"timestamp", "1700000000000", "code", "AB12CD"}
+                               << heartSign;
+    QTest::newRow("connect") << QStringList{"code",    "AB12CD", "timestamp",  "1700000000000",
+                                            "type",    "1",      "resolution", "1920*1080",
+                                            "bitRate", "1300",   "frameRate",  "15"}
+                             << QStringLiteral("7ba1abf3761c41dd4f1ce09f5639832d");
+}
+
+void TestNetworkUtil::signMatchesKnownAnswers() {
+    QFETCH(QStringList, fields);
+    QFETCH(QString, sign);
+    NetworkUtil util(true);
+    util.insertPara(QStringLiteral("stale"), QStringLiteral("value"));
+    util.clearPara();
+    QVERIFY(util.getRequestParameters().isEmpty());
+    for (int i = 0; i + 1 < fields.size(); i += 2) {
+        util.insertPara(fields[i], fields[i + 1]);
+    }
+    util.createSign();
+    QCOMPARE(util.getRequestParameters().value(QStringLiteral("sign")).toString(), sign);
+}
+
+void TestNetworkUtil::secondSignIncludesFirstSign() {
+    NetworkUtil util(true);
+    util.insertPara(QStringLiteral("timestamp"), QStringLiteral("1700000000000"));
+    util.insertPara(QStringLiteral("code"), QStringLiteral("AB12CD"));
+    util.createSign();
+    util.createSign();
+    QCOMPARE(util.getRequestParameters().value(QStringLiteral("sign")).toString(),
+             expectedSign("codeAB12CDsign" + heartSign + "timestamp1700000000000"));
+}
+
+void TestNetworkUtil::signTurnsTextOutsideLatin1IntoQuestionMarks() {
+    NetworkUtil util(true);
+    util.insertPara(QStringLiteral("name"), QStringLiteral("客厅电脑"));
+    util.createSign();
+    QCOMPARE(util.getRequestParameters().value(QStringLiteral("sign")).toString(),
+             expectedSign(QStringLiteral("name????")));
+}
+
+void TestNetworkUtil::defaultBaseUrlGivesDoubledSlashSentUnchanged() {
+    NetworkUtil util(true);
+    setServerUrl(QString());
+    const QString defaultUrl = ConfigUtil().getServerUrl() + util.heartPath;
+    QVERIFY2(defaultUrl.endsWith(QStringLiteral("/prod-api//send/pc/v1/heart")),
+             qPrintable(defaultUrl));
+
+    // The recorder's base has the same shape; the slash pair reaches the wire.
+    setServerUrl(recorder.baseUrl());
+    const int before = recorder.requests().size();
+    QString url = ConfigUtil().getServerUrl() + util.heartPath;
+    util.sendGetRequest(url);
+    QVERIFY(waitForRequest(before + 1));
+    QVERIFY2(recorder.requests().last().target.startsWith("/prod-api//send/pc/v1/heart?"),
+             recorder.requests().last().target);
+}
+
+void TestNetworkUtil::getQueryOfAlphanumericValuesIsSentAsIs() {
+    NetworkUtil util(true);
+    util.clearPara();
+    util.insertPara(QStringLiteral("timestamp"), QStringLiteral("1700000000000"));
+    util.insertPara(QStringLiteral("code"), QStringLiteral("AB12CD"));
+    util.createSign();
+    const int before = recorder.requests().size();
+    QString url = recorder.baseUrl() + util.heartPath;
+    util.sendGetRequest(url);
+
+    const QString query = "?code=AB12CD&sign=" + heartSign + "&timestamp=1700000000000";
+    QCOMPARE(url, recorder.baseUrl() + "/send/pc/v1/heart" + query);
+    QVERIFY(waitForRequest(before + 1));
+    QCOMPARE(recorder.requests().last().method, QByteArray("GET"));
+    QCOMPARE(QString::fromLatin1(recorder.requests().last().target),
+             "/prod-api//send/pc/v1/heart" + query);
+}
+
+void TestNetworkUtil::getQueryPercentEncodesKeysAndValues() {
+    NetworkUtil util(true);
+    util.insertPara(QStringLiteral("timestamp"), QStringLiteral("1"));
+    util.insertPara(QStringLiteral("code"), QStringLiteral("A&B=C #+"));
+    util.insertPara(QStringLiteral("k y"), QStringLiteral("客%"));
+    util.createSign();
+    // Signed over the raw values.
+    const QString sign = util.getRequestParameters().value(QStringLiteral("sign")).toString();
+    QCOMPARE(sign, expectedSign(QStringLiteral("codeA&B=C #+k y?%timestamp1")));
+
+    const int before = recorder.requests().size();
+    QString url = recorder.baseUrl() + util.heartPath;
+    util.sendGetRequest(url);
+    const QString query =
+        "?code=A%26B%3DC%20%23%2B&k%20y=%E5%AE%A2%25&sign=" + sign + "&timestamp=1";
+    QCOMPARE(url, recorder.baseUrl() + "/send/pc/v1/heart" + query);
+    QVERIFY(waitForRequest(before + 1));
+    QCOMPARE(QString::fromLatin1(recorder.requests().last().target),
+             "/prod-api//send/pc/v1/heart" + query);
+}
+
+void TestNetworkUtil::getWithoutParametersEndsInQuestionMark() {
+    NetworkUtil util(true);
+    util.clearPara();
+    QString url = recorder.baseUrl() + util.heartPath;
+    util.sendGetRequest(url);
+    QCOMPARE(url, recorder.baseUrl() + "/send/pc/v1/heart?");
+}
+
+void TestNetworkUtil::postSendsIndentedUtf8Json() {
+    NetworkUtil util(true);
+    util.insertPara(QStringLiteral("timestamp"), QStringLiteral("1700000000000"));
+    util.insertPara(QStringLiteral("name"), QStringLiteral("客厅电脑"));
+    util.insertPara(QStringLiteral("code"), QStringLiteral("AB12CD"));
+    util.createSign();
+    const QJsonObject sent = util.getRequestParameters();
+    const int before = recorder.requests().size();
+    QString url = recorder.baseUrl() + util.activePath;
+    util.sendPostRequest(url);
+    QCOMPARE(url, recorder.baseUrl() + "/receive/tv/v1/active"); // left as it was
+    // Later changes do not reach a request already sent.
+    util.clearPara();
+
+    QVERIFY(waitForRequest(before + 1));
+    const RecordedRequest &request = recorder.requests().last();
+    QCOMPARE(request.method, QByteArray("POST"));
+    QCOMPARE(request.target, QByteArray("/prod-api//receive/tv/v1/active"));
+    QCOMPARE(request.headers.value("content-type"), QByteArray("application/json"));
+    const QByteArray expected = "{\n    \"code\": \"AB12CD\",\n    \"name\": \"客厅电脑\",\n"
+                                "    \"sign\": \"" +
+                                sent.value("sign").toString().toLatin1() +
+                                "\",\n    \"timestamp\": \"1700000000000\"\n}\n";
+    QCOMPARE(request.body, expected);
+}
+
+void TestNetworkUtil::signaturesAgreeWithCastServer() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString logPath = dir.filePath(QStringLiteral("requests.jsonl"));
+    QProcess server;
+    server.start(QStringLiteral(CAST_SERVER_PATH),
+                 {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--log"), logPath});
+    QVERIFY2(server.waitForStarted(5000), qPrintable(server.errorString()));
+    QVERIFY(server.waitForReadyRead(10000));
+    const QRegularExpressionMatch ready =
+        QRegularExpression(QStringLiteral("base=(\\S+)")).match(server.readLine());
+    QVERIFY(ready.hasMatch());
+    const QString base = ready.captured(1);
+
+    NetworkUtil util(true);
+    QSignalSpy finished(&util, &NetworkUtil::networkFinished);
+    util.insertPara(QStringLiteral("timestamp"), QStringLiteral("1700000000000"));
+    util.insertPara(QStringLiteral("code"), QStringLiteral("A&B=C #+客"));
+    util.createSign();
+    QString heartUrl = base + util.heartPath;
+    util.sendGetRequest(heartUrl);
+    util.clearPara();
+    util.insertPara(QStringLiteral("timestamp"), QStringLiteral("1700000000000"));
+    util.insertPara(QStringLiteral("code"), QStringLiteral("客厅"));
+    util.insertPara(QStringLiteral("errorCode"), QStringLiteral("1003"));
+    util.createSign();
+    QString disconnectUrl = base + util.disConnectPath;
+    util.sendPostRequest(disconnectUrl);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, 10000);
+
+    QFile log(logPath);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = log.readAll().trimmed().split('\n');
+    QCOMPARE(lines.size(), 2);
+    for (const QByteArray &line : lines) {
+        const QJsonObject entry = QJsonDocument::fromJson(line).object();
+        QVERIFY2(entry.value("sign_ok").toBool(), line.constData());
+        QCOMPARE(entry.value("reply_code").toInt(), 200);
+    }
+    QCOMPARE(QJsonDocument::fromJson(lines[0]).object()["fields"].toObject()["code"].toString(),
+             QStringLiteral("A&B=C #+客"));
+    server.terminate();
+    QVERIFY(server.waitForFinished(5000));
+}
+
+void TestNetworkUtil::httpsVerifiesTheServerCertificate() {
+    if (!QSslSocket::supportsSsl()) {
+        QSKIP("Qt has no TLS backend here");
+    }
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString certPath = dir.filePath(QStringLiteral("cert.pem"));
+    const QString keyPath = dir.filePath(QStringLiteral("key.pem"));
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj",
+                   "/CN=127.0.0.1", "-keyout", keyPath, "-out", certPath});
+    if (!openssl.waitForStarted(5000)) {
+        QSKIP("the openssl program is needed to make a test certificate");
+    }
+    QVERIFY(openssl.waitForFinished(30000));
+    QCOMPARE(openssl.exitCode(), 0);
+    QFile certFile(certPath);
+    QFile keyFile(keyPath);
+    QVERIFY(certFile.open(QIODevice::ReadOnly) && keyFile.open(QIODevice::ReadOnly));
+    TlsServer server(QSslCertificate(&certFile, QSsl::Pem), QSslKey(&keyFile, QSsl::Rsa));
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+
+    NetworkUtil util(true);
+    bool finished = false;
+    QNetworkReply::NetworkError error = QNetworkReply::NoError;
+    connect(&util, &NetworkUtil::networkFinished, this, [&](QNetworkReply *reply) {
+        finished = true;
+        error = reply->error();
+    });
+    util.insertPara(QStringLiteral("code"), QStringLiteral("AB12CD"));
+    util.createSign();
+    QString url = QStringLiteral("https://127.0.0.1:%1/prod-api/").arg(server.serverPort()) +
+                  util.connectPath;
+    util.sendPostRequest(url);
+    QTRY_VERIFY_WITH_TIMEOUT(finished, 10000);
+    // A self-signed certificate is refused: nothing is sent to an impostor.
+    QCOMPARE(error, QNetworkReply::SslHandshakeFailedError);
+    QTest::qWait(100);
+    QVERIFY(!server.receivedData);
+    QVERIFY(visibleBoxes().isEmpty()); // failed fast, so no time-out box
+}
+
+QTEST_MAIN(TestNetworkUtil)
+#include "tst_networkutil.moc"
