@@ -1,0 +1,171 @@
+// The engine bridge against the fake engine library beside this program:
+// arguments as the engine gets them, callback registration, stop results,
+// notifications from engine threads, and the capture status.
+#include "capture/capturestatus.h"
+#include "capture/yoxicapture.h"
+#include "fakeengine.h"
+
+#include <QSignalSpy>
+#include <QThread>
+#include <QtTest>
+
+namespace {
+
+QStringList messages;
+
+void recordMessage(QtMsgType, const QMessageLogContext &, const QString &text) {
+    messages.append(text);
+}
+
+// Records where and when cancelResult arrives.
+class Receiver : public QObject {
+    Q_OBJECT
+public:
+    QList<int> codes;
+    QThread *thread = nullptr;
+
+public slots:
+    void cancelResultNotice(int code) {
+        codes.append(code);
+        thread = QThread::currentThread();
+    }
+};
+
+} // namespace
+
+class TestYoxiCapture : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void startPassesArgumentsAsTheEngineTakesThem_data();
+    void startPassesArgumentsAsTheEngineTakesThem();
+    void startedCastRegistersTheCallbackOnceBeforeTheResult();
+    void failedStartRegistersNoCallback();
+    void stopWithNoticeEmitsZeroWhateverTheEngineSays();
+    void engineThreadNotificationArrivesQueued();
+    void captureStatusFlipsAndLogsThePreviousValue();
+
+private:
+    FakeEngine engine;
+};
+
+void TestYoxiCapture::initTestCase() {
+    QVERIFY2(engine.load(), "the fake engine library is not beside the test");
+}
+
+void TestYoxiCapture::init() {
+    engine.reset();
+}
+
+void TestYoxiCapture::startPassesArgumentsAsTheEngineTakesThem_data() {
+    QTest::addColumn<int>("port");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<QString>("call");
+    QTest::newRow("size kept") << 7000 << 1280 << 720
+                               << "startCapture 127.0.0.1 7000 AB12CD 1280x720";
+    QTest::newRow("height 0") << 7000 << 1280 << 0
+                              << "startCapture 127.0.0.1 7000 AB12CD 1920x1080";
+    QTest::newRow("width 0") << 7000 << 0 << 720 << "startCapture 127.0.0.1 7000 AB12CD 1920x1080";
+    QTest::newRow("low 16 bits") << 65536 + 7000 << 65536 + 1280 << 65536 * 2 + 720
+                                 << "startCapture 127.0.0.1 7000 AB12CD 1280x720";
+}
+
+void TestYoxiCapture::startPassesArgumentsAsTheEngineTakesThem() {
+    QFETCH(int, port);
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(QString, call);
+    YoxiCapture capture;
+    QByteArray host("127.0.0.1");
+    QByteArray code("AB12CD");
+    capture.startCapture(host.data(), port, code.data(), width, height);
+    QCOMPARE(engine.calls().value(0), call);
+}
+
+void TestYoxiCapture::startedCastRegistersTheCallbackOnceBeforeTheResult() {
+    YoxiCapture capture;
+    QStringList callsAtResult;
+    QList<bool> results;
+    connect(&capture, &YoxiCapture::captureResult, this, [&](bool result) {
+        results.append(result);
+        callsAtResult = engine.calls();
+    });
+    QByteArray host("10.0.0.5");
+    QByteArray code("AB12CD");
+    capture.startCapture(host.data(), 7000, code.data(), 1920, 1080);
+    QCOMPARE(results, QList<bool>{true});
+    QCOMPARE(callsAtResult.size(), 2);
+    QVERIFY(callsAtResult[0].startsWith("startCapture 10.0.0.5 7000 AB12CD"));
+    QCOMPARE(callsAtResult[1],
+             QStringLiteral("setCallback %1").arg(reinterpret_cast<intptr_t>(&capture)));
+    QCOMPARE(engine.calls(), callsAtResult);
+}
+
+void TestYoxiCapture::failedStartRegistersNoCallback() {
+    engine.reset(-1, 0);
+    YoxiCapture capture;
+    QSignalSpy results(&capture, &YoxiCapture::captureResult);
+    QByteArray host("10.0.0.5");
+    QByteArray code("AB12CD");
+    capture.startCapture(host.data(), 7000, code.data(), 1920, 1080);
+    QCOMPARE(results.size(), 1);
+    QCOMPARE(results.first().first().toBool(), false);
+    QCOMPARE(engine.calls().size(), 1);
+    QVERIFY(!engine.notifyFromThread(1001));
+}
+
+void TestYoxiCapture::stopWithNoticeEmitsZeroWhateverTheEngineSays() {
+    engine.reset(1, -1); // the engine had no cast
+    YoxiCapture capture;
+    QSignalSpy cancels(&capture, &YoxiCapture::cancelResult);
+    capture.stopCapture(true);
+    QCOMPARE(cancels.size(), 1);
+    QCOMPARE(cancels.first().first().toInt(), 0);
+    capture.stopCapture(false);
+    QCOMPARE(cancels.size(), 1);
+    QCOMPARE(engine.calls(), (QStringList{"stopCapture", "stopCapture"}));
+}
+
+void TestYoxiCapture::engineThreadNotificationArrivesQueued() {
+    // As the main window keeps it: moved to a thread object never started.
+    QThread captureThread;
+    auto *capture = new YoxiCapture();
+    capture->moveToThread(&captureThread);
+    Receiver receiver;
+    connect(capture, SIGNAL(cancelResult(int)), &receiver, SLOT(cancelResultNotice(int)));
+
+    QByteArray host("10.0.0.5");
+    QByteArray code("AB12CD");
+    capture->startCapture(host.data(), 7000, code.data(), 1920, 1080);
+    messages.clear();
+    qInstallMessageHandler(recordMessage);
+    const bool notified = engine.notifyFromThread(1003);
+    qInstallMessageHandler(nullptr);
+    QVERIFY(notified);
+    QVERIFY(receiver.codes.isEmpty()); // not delivered on the engine's thread
+    QVERIFY(messages.join('\n').contains("captureNotice result ============= "));
+
+    QTRY_COMPARE(receiver.codes, QList<int>{1003});
+    QCOMPARE(receiver.thread, QThread::currentThread());
+    delete capture;
+}
+
+void TestYoxiCapture::captureStatusFlipsAndLogsThePreviousValue() {
+    CaptureStatus status;
+    QVERIFY(!status.getCaptureStatus());
+    messages.clear();
+    qInstallMessageHandler(recordMessage);
+    status.changeStatus();
+    status.changeStatus();
+    status.changeStatus();
+    qInstallMessageHandler(nullptr);
+    QVERIFY(status.getCaptureStatus());
+    QCOMPARE(messages, (QStringList{"changeStatus before : false", "changeStatus before : true",
+                                    "changeStatus before : false"}));
+}
+
+QTEST_MAIN(TestYoxiCapture)
+#include "tst_yoxicapture.moc"
