@@ -2,7 +2,9 @@
 #include "ui_mainwindow.h"
 
 #include "api/heartbeat/heartutil.h"
+#include "api/install/active.h"
 #include "api/network/networkutil.h"
+#include "api/upgrade/yoxiupgrade.h"
 #include "app/display/RoundedMask.h"
 #include "app/display/ScreenUtil.h"
 #include "capture/yoxicapture.h"
@@ -114,16 +116,23 @@ MainWindow::MainWindow(QWidget *parent)
     captureThread = new QThread;
     capture->moveToThread(captureThread);
     connect(captureThread, SIGNAL(finished()), capture, SLOT(deleteLater()));
+    upgrade = new YoxiUpgrade(nullptr);
+    upgradeThread = new QThread;
+    upgrade->moveToThread(upgradeThread);
+    connect(upgradeThread, SIGNAL(finished()), upgrade, SLOT(deleteLater()));
 
     connect(capture, SIGNAL(captureResult(bool)), this, SLOT(captureResultNotice(bool)));
     // Engine notifications arrive on engine threads and are queued to this one.
     connect(capture, SIGNAL(cancelResult(int)), this, SLOT(cancelResultNotice(int)));
     cancelWindow = new CancelWindow(nullptr);
     connect(cancelWindow, SIGNAL(cancelCastNoctice()), this, SLOT(quitScreen()));
+    connect(upgrade, SIGNAL(upgradeNotice(QString, int)), this, SLOT(receiveUpgrade(QString, int)));
     connect(networkUtil, SIGNAL(networkFinished(QNetworkReply *)), this,
             SLOT(finishedSlot(QNetworkReply *)));
 
     checkAgreement();
+    active = new Active(nullptr);
+    active->reportActive();
 }
 
 MainWindow::~MainWindow() {
@@ -131,6 +140,8 @@ MainWindow::~MainWindow() {
     delete networkUtil;
     delete capture;
     delete cancelWindow;
+    delete upgrade;
+    delete upgradeThread;
     captureThread->quit();
     delete captureThread;
     // The form goes last: its widgets are watched by eventFilter until now.
@@ -293,7 +304,7 @@ void MainWindow::checkAgreement() {
     qDebug() << "checkGrade  termFlag:";
     const QString tag = config.getValue(QStringLiteral("tag"), QStringLiteral("official"));
     const QString version = config.getValue(config.versionCode, QStringLiteral("1.0.0"));
-    qDebug() << tag << version;
+    upgrade->checkGrade(tag, version);
 }
 
 void MainWindow::setCastButtonEnabled(bool enabled) {
@@ -545,7 +556,7 @@ void MainWindow::quitTerms(int result) {
     qDebug() << "checkGrade  quitTerms:";
     const QString tag = config.getValue(QStringLiteral("tag"), QStringLiteral("official"));
     const QString version = config.getValue(config.versionCode, QStringLiteral("1.0"));
-    qDebug() << tag << version;
+    upgrade->checkGrade(tag, version);
 }
 
 void MainWindow::receiveUpgrade(QString version, int type) {

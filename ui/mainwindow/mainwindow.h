@@ -84,6 +84,9 @@ private:
     YoxiCapture *capture;
     QThread *captureThread;
     CancelWindow *cancelWindow;
+    YoxiUpgrade *upgrade;
+    Active *active;
+    QThread *upgradeThread;
     // The dialog deletes itself when it closes; the guarded pointer then reads
     // empty, so a closed dialog is never used again.
     QPointer<DownloadDialog> downloadDialog;
