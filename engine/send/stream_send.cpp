@@ -1,5 +1,5 @@
-#include "send/stream_send.h"
-
+// The two send threads: each packet as one media message, header then body
+// chunks, with the link restored and the message sent again after a failure.
 #include "lifecycle/cast_lifecycle.h"
 #include "lifecycle/engine_log.h"
 #include "lifecycle/worker_threads.h"
@@ -12,6 +12,8 @@ namespace pixpipe {
 namespace {
 
 constexpr int kReconnectAttempts = 20;
+// The largest body piece handed to one send call.
+constexpr size_t kBodyChunkSize = 1024;
 
 // What tells the video and the audio sender apart.
 struct SendLink {
