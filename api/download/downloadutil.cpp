@@ -33,6 +33,7 @@ void DownloadUtil::downloadFileFromURL(const QString &url, const QString &fileNa
     }
     m_fileName = fileName;
     m_writeFailed = false;
+    m_written = 0;
     qDebug() << "downloadFileFromURL----url=" << url << ",fileName=" << fileName;
 
     if (QFile::exists(partialPath())) {
@@ -54,6 +55,10 @@ void DownloadUtil::downloadFileFromURL(const QString &url, const QString &fileNa
     // The default SSL configuration verifies the server's certificate: the
     // package is opened with the system's handler, so its origin must be proven.
     request.setUrl(QUrl(url, QUrl::TolerantMode));
+    // The body arrives as sent, so its size can be held against the announced
+    // Content-Length: Qt may end a reply whose connection closed early as if
+    // it were complete.
+    request.setRawHeader("Accept-Encoding", "identity");
     m_reply = manager->get(request);
 
     connect(m_reply, SIGNAL(readyRead()), this, SLOT(doProcessReadyRead()), Qt::DirectConnection);
@@ -76,10 +81,12 @@ bool DownloadUtil::writeAvailable(QNetworkReply *reply) {
         return false;
     }
     const QByteArray data = reply->readAll();
-    if (m_file->write(data) != data.size()) {
+    const qint64 written = m_file->write(data);
+    if (written != data.size()) {
         qDebug() << "download write error:" << m_file->errorString();
         m_writeFailed = true;
     }
+    m_written += qMax<qint64>(written, 0);
     return !m_writeFailed;
 }
 
@@ -114,10 +121,13 @@ void DownloadUtil::doProcessFinished() {
 
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const int code = status.toInt();
+    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
     if (!transferred) {
         fail(QStringLiteral("network error: ") + reply->errorString());
     } else if (!status.isValid() || code < 200 || code > 299) {
         fail(QStringLiteral("HTTP status %1").arg(status.isValid() ? code : 0));
+    } else if (length.isValid() && length.toLongLong() != m_written) {
+        fail(QStringLiteral("incomplete: %1 of %2 bytes").arg(m_written).arg(length.toLongLong()));
     } else if (!written) {
         fail(QStringLiteral("the package could not be written"));
     } else if (moveIntoPlace()) {

@@ -49,6 +49,7 @@ private:
     QNetworkRequest request;
     QString m_fileName;
     bool m_writeFailed = false;
+    qint64 m_written = 0;
 };
 
 #endif // DOWNLOADUTIL_H

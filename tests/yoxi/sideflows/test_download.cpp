@@ -38,12 +38,17 @@ int requestsFor(const CastServerProcess &server, const QString &name) {
     return count;
 }
 
-// Answers every GET with body in two halves 300 ms apart, without a length
-// (the end is the closed connection). cast-server's chunked variant sends all
-// at once on loopback, too fast for any progress report before the end.
-class SlowNoLengthServer : public QObject {
+// Answers every GET with the first half of body at once and, 300 ms later,
+// either the second half or nothing, then closes the connection. With
+// announceLength false the end of the body is the closed connection.
+// cast-server sends its variants in one go on loopback: too fast for a
+// progress report before the end, and its cut arrives together with the close.
+class PacedServer : public QObject {
 public:
-    explicit SlowNoLengthServer(const QByteArray &body) : m_body(body) {
+    enum Ending { SecondHalf, Cut };
+
+    PacedServer(const QByteArray &body, bool announceLength, Ending ending)
+        : m_body(body), m_announceLength(announceLength), m_ending(ending) {
         connect(&m_server, &QTcpServer::newConnection, this, [this] {
             QTcpSocket *socket = m_server.nextPendingConnection();
             connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
@@ -62,17 +67,24 @@ public:
 private:
     void respond(QTcpSocket *socket) {
         const int half = m_body.size() / 2;
-        socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
-                      "Connection: close\r\n\r\n");
+        QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n";
+        if (m_announceLength) {
+            head += "Content-Length: " + QByteArray::number(m_body.size()) + "\r\n";
+        }
+        socket->write(head + "Connection: close\r\n\r\n");
         socket->write(m_body.left(half));
         QTimer::singleShot(300, socket, [this, socket, half] {
-            socket->write(m_body.mid(half));
+            if (m_ending == SecondHalf) {
+                socket->write(m_body.mid(half));
+            }
             socket->disconnectFromHost();
         });
     }
 
     QTcpServer m_server;
     QByteArray m_body;
+    bool m_announceLength;
+    Ending m_ending;
     QByteArray m_request;
 };
 
@@ -92,6 +104,7 @@ private slots:
     void failedTransfersLeaveNothing_data();
     void failedTransfersLeaveNothing();
     void uncreatablePartialFileFailsWithoutRequest();
+    void bodyShorterThanAnnouncedFails();
 
     void dialogShowsProgressThenOpensPackage();
     void dialogOffersPresentPackageWithoutDownloading();
@@ -201,7 +214,7 @@ void DownloadTest::stalePackageIsReplacedOnCompletion() {
 
 void DownloadTest::unknownLengthReportsTotalMinusOne() {
     const QString target = m_target.filePath(packageName);
-    SlowNoLengthServer server(m_package);
+    PacedServer server(m_package, false, PacedServer::SecondHalf);
     QVERIFY(server.listen());
     DownloadUtil util;
     QSignalSpy complete(&util, &DownloadUtil::downloadComplate);
@@ -257,6 +270,21 @@ void DownloadTest::uncreatablePartialFileFailsWithoutRequest() {
     QCOMPARE(failed.count(), 0); // reported from the event loop, after the caller connects
     QTRY_COMPARE(failed.count(), 1);
     QCOMPARE(requestsFor(m_server, packageName), before);
+}
+
+void DownloadTest::bodyShorterThanAnnouncedFails() {
+    const QString target = m_target.filePath(packageName);
+    PacedServer server(m_package, true, PacedServer::Cut);
+    QVERIFY(server.listen());
+    DownloadUtil util;
+    QSignalSpy complete(&util, &DownloadUtil::downloadComplate);
+    QSignalSpy failed(&util, &DownloadUtil::downloadFailed);
+
+    util.downloadFileFromURL(server.url(), target);
+    QTRY_COMPARE(failed.count(), 1);
+    QCOMPARE(complete.count(), 0);
+    QVERIFY(!QFile::exists(target));
+    QVERIFY(!QFile::exists(target + ".tmp"));
 }
 
 void DownloadTest::startDialog(DialogRun &run, const QString &url) {
