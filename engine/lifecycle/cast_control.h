@@ -7,10 +7,13 @@
 
 namespace pixpipe {
 
-// How long a stop waits for the threads after the stop command before it
-// shuts the links down, and the send time-out of the stop command itself.
+// How long a stop waits for the video send thread to finish the message it is
+// sending (the stop command goes on the same link), the send time-out of the
+// stop command itself, and how long it then waits for the threads before it
+// shuts the links down. Together they keep a stop under 2 s.
+constexpr int kStopSendThreadWaitMs = 250;
+constexpr int kStopCommandTimeoutMs = 250;
 constexpr int kStopGraceMs = 1000;
-constexpr int kStopCommandTimeoutMs = 500;
 
 // A new cast context: every field empty, both running flags 1. Resets the
 // four queues and attaches the context's ready events to them; call only
@@ -25,7 +28,8 @@ int startCast(CastContext *cast, const char *host, int port, const char *castNum
               int height);
 
 // Ends a cast from the caller's thread: sends the stop command if the cast
-// still runs, gives the threads kStopGraceMs to end, then shuts the links
+// still runs (after the video send thread has ended, so that the command
+// follows a whole message), gives the threads kStopGraceMs to end, then shuts the links
 // down until they have ended, and releases the context. Returns only when
 // every thread has ended and release has finished.
 void stopCast(CastContext *cast);

@@ -37,9 +37,13 @@ int sendStopCommand(CastContext *cast) {
     return result;
 }
 
-void waitForWorkers(const CastContext *cast, int timeoutMs) {
-    for (int waited = 0; waited < timeoutMs && !allWorkersDone(cast); waited += kPollMs)
+void waitForFlags(const CastContext *cast, bool (*done)(const CastContext *cast), int timeoutMs) {
+    for (int waited = 0; waited < timeoutMs && !done(cast); waited += kPollMs)
         sleepMs(kPollMs);
+}
+
+bool videoSendDone(const CastContext *cast) {
+    return cast->m_flagsend.load() == 1;
 }
 
 // Shuts both links down, again whenever a reconnect has put a new socket in a
@@ -71,8 +75,9 @@ void stopCast(CastContext *cast) {
         cast->m_audioRunning.store(0);
         cast->m_running.store(0);
         wakeAllConsumers(cast);
+        waitForFlags(cast, videoSendDone, kStopSendThreadWaitMs);
         sendStopCommand(cast);
-        waitForWorkers(cast, kStopGraceMs);
+        waitForFlags(cast, allWorkersDone, kStopGraceMs);
     }
     if (!allWorkersDone(cast)) {
         logLine("threads still running after the stop, shutting the links down\n");

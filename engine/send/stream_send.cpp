@@ -98,7 +98,6 @@ bool sendPacket(CastContext *cast, const SendLink &link, const AVPacket *packet)
     uint8_t headerBytes[kHeaderSize];
     encodeHeader(header, headerBytes);
 
-    const std::atomic<int32_t> &running = cast->*link.running;
     for (;;) {
         if (sendSome((cast->*link.socket).load(), headerBytes, kHeaderSize) < 0) {
             if (!restoreLink(cast, link))
@@ -108,7 +107,10 @@ bool sendPacket(CastContext *cast, const SendLink &link, const AVPacket *packet)
         size_t offset = 0;
         size_t remaining = static_cast<size_t>(packet->size > 0 ? packet->size : 0);
         bool resend = false;
-        while (remaining > 0 && running.load() == 1) {
+        // A message once begun is finished even when the cast stops meanwhile:
+        // the stop command follows on the control link and must not land
+        // inside a body, where the receiver would read it as picture bytes.
+        while (remaining > 0) {
             size_t chunk = remaining < kBodyChunkSize ? remaining : kBodyChunkSize;
             int sent = sendSome((cast->*link.socket).load(), packet->data + offset, chunk);
             if (sent < 0) {

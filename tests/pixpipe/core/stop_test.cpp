@@ -71,6 +71,35 @@ TEST(Stop, AReceiverThatStoppedReadingDoesNotHoldTheStop) {
     EXPECT_EQ(recorder.codes(), codes);
 }
 
+TEST(Stop, TheStopCommandFollowsTheMessageBeingSent) {
+    // More than the sender's socket buffer can take (at most 4 MiB here).
+    constexpr int kPacketSize = 16 * 1024 * 1024;
+    ReceiverOptions options;
+    options.receiveBufferBytes = 256 * 1024;
+    options.pauseAfterBytes = 18 + 12 + 1024;
+    FakeReceiver receiver(options);
+    ASSERT_EQ(startCastTo(receiver), 1);
+    queueVideoPacket(makePacket(kPacketSize, 1));
+    ASSERT_TRUE(receiver.waitPaused());
+
+    // The stop begins while the body is on its way; the receiver then reads on.
+    std::thread stopper([] { EXPECT_EQ(stopCapture(), 0); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    receiver.resume();
+    stopper.join();
+
+    ASSERT_TRUE(receiver.waitUntil(hasStop));
+    auto connections = receiver.connections(Link::Control);
+    ASSERT_EQ(connections.size(), 1u);
+    const auto &messages = connections[0].messages;
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[0].header.type, MSG_START);
+    EXPECT_EQ(messages[1].header.type, MSG_VIDEO);
+    EXPECT_TRUE(messages[1].body == patternBytes(kPacketSize));
+    EXPECT_EQ(messages[2].header.type, MSG_STOP);
+    EXPECT_EQ(messages[2].body.size(), 4u);
+}
+
 TEST(Stop, WaitsForAReleaseThatAWorkerThreadHasBegun) {
     ReceiverOptions options;
     options.receiveBufferBytes = 4096;
