@@ -287,8 +287,9 @@ def button_backgrounds():
     c.rounded((2, 2, 138, 56), 12, fill=rgba(BLUE))
     save_png("agree.png", c)
 
+    # The decline button carries near-white text, so it is a muted grey pill.
     c = Canvas(140, 58)
-    c.rounded((2, 2, 138, 56), 12, fill=rgba(WHITE), outline=rgba(GREY_LIGHT), width=2)
+    c.rounded((2, 2, 138, 56), 12, fill=rgba(GREY_LIGHT))
     save_png("noagree.png", c)
 
 
