@@ -11,7 +11,7 @@ namespace pixpipe {
 // sending (the stop command goes on the same link), the send time-out of the
 // stop command itself, and how long it then waits for the threads before it
 // shuts the links down. Together they keep a stop under 2 s.
-constexpr int kStopSendThreadWaitMs = 250;
+constexpr int kStopSendThreadWaitMs = 400;
 constexpr int kStopCommandTimeoutMs = 250;
 constexpr int kStopGraceMs = 1000;
 

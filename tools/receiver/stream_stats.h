@@ -64,7 +64,8 @@ private:
 
 // Summary of one media kind: count, bytes, rate, bit rate and latency
 // (arrival minus stamp, both taken as low 32 bits of wall-clock ms).
-nlohmann::ordered_json summarizeMedia(const std::vector<MediaArrival> &arrivals, const char *rateName);
+nlohmann::ordered_json summarizeMedia(const std::vector<MediaArrival> &arrivals,
+                                      const char *rateName);
 
 // Writes the text to path through a temporary file, so that a reader never
 // sees half a file. False with error set on failure.

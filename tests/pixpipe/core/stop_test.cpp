@@ -72,8 +72,9 @@ TEST(Stop, AReceiverThatStoppedReadingDoesNotHoldTheStop) {
 }
 
 TEST(Stop, TheStopCommandFollowsTheMessageBeingSent) {
-    // More than the sender's socket buffer can take (at most 4 MiB here).
-    constexpr int kPacketSize = 16 * 1024 * 1024;
+    // More than the sender's socket buffer takes (at most 4 MiB here), so the
+    // body is still on its way when the stop begins.
+    constexpr int kPacketSize = 6 * 1024 * 1024;
     ReceiverOptions options;
     options.receiveBufferBytes = 256 * 1024;
     options.pauseAfterBytes = 18 + 12 + 1024;
