@@ -86,6 +86,11 @@ struct CastContext {
     SocketHandle m_retiredAudioSocket = kNoSocket;
     std::atomic<SocketHandle> m_socketInRecv{kNoSocket};
 
+    // Held by a stop on the caller's thread while it uses the sockets in the
+    // fields, and by release while it closes them: a release on a worker
+    // thread must not close a socket that the stop is sending on.
+    std::mutex m_linkLock;
+
     // The worker threads, joined before the context is freed.
     std::vector<std::thread> m_threads;
 };

@@ -99,9 +99,12 @@ void release(CastContext *cast) {
         cast->m_sampleFifo = nullptr;
     }
 
-    closeSocketField(cast->m_nsock);
-    closeSocketField(cast->m_audioSock);
-    closeRetiredSockets(cast);
+    {
+        std::lock_guard<std::mutex> lock(cast->m_linkLock);
+        closeSocketField(cast->m_nsock);
+        closeSocketField(cast->m_audioSock);
+        closeRetiredSockets(cast);
+    }
 
     videoFrameQueue.reset();
     videoPacketQueue.reset();

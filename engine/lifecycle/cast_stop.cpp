@@ -14,6 +14,7 @@ constexpr int kPollMs = 10;
 // Sends MSG_STOP; the result as logged: -1 no control socket, -2 send
 // failed, 0 sent.
 int sendStopCommand(CastContext *cast) {
+    std::lock_guard<std::mutex> lock(cast->m_linkLock);
     SocketHandle socket = cast->m_nsock.load();
     logLine("send stop cmd\n");
     logLine("StopCast m_nsock = %lld\n", static_cast<long long>(socket));
@@ -53,15 +54,18 @@ void unblockWorkers(CastContext *cast) {
     SocketHandle shutControl = kNoSocket;
     SocketHandle shutAudio = kNoSocket;
     while (!allWorkersDone(cast)) {
-        SocketHandle control = cast->m_nsock.load();
-        if (control != kNoSocket && control != shutControl) {
-            shutdownSocket(control);
-            shutControl = control;
-        }
-        SocketHandle audio = cast->m_audioSock.load();
-        if (audio != kNoSocket && audio != shutAudio) {
-            shutdownSocket(audio);
-            shutAudio = audio;
+        {
+            std::lock_guard<std::mutex> lock(cast->m_linkLock);
+            SocketHandle control = cast->m_nsock.load();
+            if (control != kNoSocket && control != shutControl) {
+                shutdownSocket(control);
+                shutControl = control;
+            }
+            SocketHandle audio = cast->m_audioSock.load();
+            if (audio != kNoSocket && audio != shutAudio) {
+                shutdownSocket(audio);
+                shutAudio = audio;
+            }
         }
         wakeAllConsumers(cast);
         sleepMs(kPollMs);
