@@ -126,7 +126,12 @@ MainWindow::MainWindow(QWidget *parent)
     connect(capture, SIGNAL(cancelResult(int)), this, SLOT(cancelResultNotice(int)));
     cancelWindow = new CancelWindow(nullptr);
     connect(cancelWindow, SIGNAL(cancelCastNoctice()), this, SLOT(quitScreen()));
-    connect(upgrade, SIGNAL(upgradeNotice(QString, int)), this, SLOT(receiveUpgrade(QString, int)));
+    // Queued: the prompt waits for the user in a nested event loop, which must
+    // not run inside the delivery of the upgrade reply; that reply's watcher
+    // releases it after 5 s, and the network layer still uses it after the
+    // delivery returns.
+    connect(upgrade, SIGNAL(upgradeNotice(QString, int)), this, SLOT(receiveUpgrade(QString, int)),
+            Qt::QueuedConnection);
     connect(networkUtil, SIGNAL(networkFinished(QNetworkReply *)), this,
             SLOT(finishedSlot(QNetworkReply *)));
 
@@ -583,7 +588,11 @@ void MainWindow::receiveUpgrade(QString version, int type) {
 
 void MainWindow::doUpgrade() {
     if (downloadDialog && downloadDialog->isVisible()) {
-        downloadDialog->showMaximized();
+        // Back as it was, also from minimised: maximising the frameless,
+        // masked dialog would only move its picture into the screen's corner.
+        downloadDialog->showNormal();
+        downloadDialog->raise();
+        downloadDialog->activateWindow();
         return;
     }
     // A dialog that has closed is on its way to deleting itself: start afresh.

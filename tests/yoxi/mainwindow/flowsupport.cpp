@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
@@ -116,10 +117,10 @@ QStringList takeMessages() {
     return texts;
 }
 
-void answerNextPrompt(const QString &buttonName, QString *text) {
+void answerNextPrompt(const QString &buttonName, QString *text, int delayMs) {
     // Polls from the event loop that exec() runs.
     auto *poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, buttonName, text] {
+    QObject::connect(poll, &QTimer::timeout, [poll, buttonName, text, delayMs] {
         auto *box = qobject_cast<BaseDialog *>(QApplication::activeModalWidget());
         if (!box || !box->isVisible()) {
             return;
@@ -129,9 +130,12 @@ void answerNextPrompt(const QString &buttonName, QString *text) {
         }
         poll->stop();
         poll->deleteLater();
-        if (auto *button = box->findChild<QPushButton *>(buttonName)) {
-            button->click();
-        }
+        QPointer<QPushButton> button = box->findChild<QPushButton *>(buttonName);
+        QTimer::singleShot(delayMs, [button] {
+            if (button) {
+                button->click();
+            }
+        });
     });
     poll->start(20);
 }

@@ -47,7 +47,8 @@ QString messageText(BaseDialog *box);
 // Texts of the visible message boxes; closes them all (OK).
 QStringList takeMessages();
 // When the next box run with exec() appears, presses its button
-// ("ok_button" or "cancel_button"), and stores the box's text in *text.
-void answerNextPrompt(const QString &buttonName, QString *text = nullptr);
+// ("ok_button" or "cancel_button") after delayMs, and stores the box's text
+// in *text.
+void answerNextPrompt(const QString &buttonName, QString *text = nullptr, int delayMs = 0);
 
 #endif // FLOWSUPPORT_H

@@ -204,11 +204,14 @@ private slots:
                                 QStringLiteral("/setup_2.1.0.exe");
         QTRY_VERIFY(QFile::exists(package));
 
+        const QRect placed = first->geometry();
         first->showMinimized();
         upgradeButton->click();
         QCOMPARE(visibleTopLevels<DownloadDialog>().size(), 1);
         QCOMPARE(visibleTopLevels<DownloadDialog>().first(), first.data());
         QVERIFY(!first->isMinimized());
+        QTest::qWait(50);
+        QCOMPARE(first->geometry(), placed);
 
         // Escape closes the dialog without a signal, and it deletes itself;
         // the button then opens a new one, which finds the package present.
@@ -223,6 +226,22 @@ private slots:
         // "稍后" ends the program.
         child<QPushButton>(second, "cancel_button")->click();
         QVERIFY(!window->isVisible());
+    }
+
+    // The prompt waits for the user while the upgrade reply's watch runs
+    // out and releases the reply; answering afterwards must not touch it.
+    void answeringThePromptAfterTheReplyIsReleased() {
+        QString error = startServer({QStringLiteral("--upgrade-version"), QStringLiteral("2.1.0"),
+                                     QStringLiteral("--upgrade-name"), QStringLiteral("setup.exe"),
+                                     QStringLiteral("--files"), packages.path()});
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        writeConfig({{QStringLiteral("serverUrl"), server->baseUrl()},
+                     {QStringLiteral("termsIsRead"), QStringLiteral("true")}});
+        answerNextPrompt(QStringLiteral("ok_button"), nullptr, 5500);
+        openWindow();
+        QTRY_COMPARE_WITH_TIMEOUT(visibleTopLevels<DownloadDialog>().size(), 1, 10000);
+        QTest::qWait(100);
+        QVERIFY(window->isVisible());
     }
 
     void openingThePackageEndsTheProgram() {
