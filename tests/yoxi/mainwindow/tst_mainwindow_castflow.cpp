@@ -142,6 +142,21 @@ private slots:
         QCOMPARE(fakeEngineRecord().startCalls, 0);
     }
 
+    void unreachableServerShowsTheNetworkMessage() {
+        // Nothing listens on the discard port: the request fails at once.
+        writeConfig({{QStringLiteral("serverUrl"), QStringLiteral("http://127.0.0.1:9/prod-api/")},
+                     {QStringLiteral("termsIsRead"), QStringLiteral("true")}});
+        QTest::keyClicks(code(), QStringLiteral("ab12cd"));
+        castButton()->click();
+        QVERIFY(!code()->isEnabled());
+        QTRY_COMPARE(visibleMessageBoxes().size(), 1);
+        QVERIFY(visibleMessageBoxes().first()->isModal());
+        QCOMPARE(takeMessages(), QStringList{QStringLiteral("服务器连接失败，请检查网络")});
+        QVERIFY(code()->isEnabled());
+        QVERIFY(castButton()->isEnabled());
+        QCOMPARE(fakeEngineRecord().startCalls, 0);
+    }
+
     void connectStartsTheEngineAndShowsTheCastingState() {
         startCast();
         const QJsonObject fields = server.requests(QStringLiteral("connect"))
