@@ -1,8 +1,8 @@
 // The main window's cast flow against the test cast server and a fake engine
 // library: code entry, refusals, a started cast, engine notifications,
 // quitting and closing.
-#include "fake_engine.h"
-#include "flowsupport.h"
+#include "capture/fakeengine.h"
+#include "mainwindow/flowsupport.h"
 
 #include "ui/basedialog/basedialog.h"
 #include "ui/castingwindow/cancelwindow.h"
@@ -28,6 +28,15 @@ template <typename T> T *child(QWidget *window, const char *name) {
     return found;
 }
 
+// The engine's start as the fake engine recorded it.
+struct EngineStart {
+    QString host;
+    int port = 0;
+    QString code;
+    int width = 0;
+    int height = 0;
+};
+
 CancelWindow *castingWindow() {
     for (QWidget *widget : QApplication::topLevelWidgets()) {
         if (auto *window = qobject_cast<CancelWindow *>(widget)) {
@@ -43,6 +52,31 @@ class MainWindowCastFlowTest : public QObject {
 
     TestServer server;
     TestServer refusingServer;
+    FakeEngine engine;
+
+    int engineCalls(const QString &name) {
+        int count = 0;
+        for (const QString &call : engine.calls()) {
+            count += call.section(QLatin1Char(' '), 0, 0) == name ? 1 : 0;
+        }
+        return count;
+    }
+
+    // "startCapture HOST PORT CODE WIDTHxHEIGHT" of the last start.
+    EngineStart lastStart() {
+        EngineStart start;
+        for (const QString &call : engine.calls()) {
+            const QStringList parts = call.split(QLatin1Char(' '));
+            if (parts.size() == 5 && parts[0] == QLatin1String("startCapture")) {
+                start.host = parts[1];
+                start.port = parts[2].toInt();
+                start.code = parts[3];
+                start.width = parts[4].section(QLatin1Char('x'), 0, 0).toInt();
+                start.height = parts[4].section(QLatin1Char('x'), 1, 1).toInt();
+            }
+        }
+        return start;
+    }
     MainWindow *window = nullptr;
 
     QLineEdit *code() { return child<QLineEdit>(window, "yoxiCode"); }
@@ -52,7 +86,7 @@ class MainWindowCastFlowTest : public QObject {
     void startCast() {
         QTest::keyClicks(code(), QStringLiteral("ab12cd"));
         QTest::keyClick(code(), Qt::Key_Return);
-        QTRY_COMPARE(fakeEngineRecord().startCalls, 1);
+        QTRY_COMPARE(engineCalls(QStringLiteral("startCapture")), 1);
         QTRY_VERIFY(castingWindow() && castingWindow()->isVisible());
     }
 
@@ -78,11 +112,12 @@ private slots:
         error = refusingServer.start(
             {QStringLiteral("--refuse"), QStringLiteral("connect:500:投屏码已过期，请刷新TV端")});
         QVERIFY2(error.isEmpty(), qPrintable(error));
+        QVERIFY2(engine.load(), "the fake engine is not beside the test");
         QApplication::setQuitOnLastWindowClosed(false);
     }
 
     void init() {
-        fakeEngineReset();
+        engine.reset();
         writeConfig({{QStringLiteral("serverUrl"), server.baseUrl()},
                      {QStringLiteral("termsIsRead"), QStringLiteral("true")}});
         window = new MainWindow;
@@ -139,7 +174,7 @@ private slots:
         QCOMPARE(takeMessages(), QStringList{QStringLiteral("投屏码已过期，请刷新TV端")});
         QVERIFY(code()->isEnabled());
         QVERIFY(castButton()->isEnabled());
-        QCOMPARE(fakeEngineRecord().startCalls, 0);
+        QCOMPARE(engineCalls(QStringLiteral("startCapture")), 0);
     }
 
     void unreachableServerShowsTheNetworkMessage() {
@@ -154,7 +189,7 @@ private slots:
         QCOMPARE(takeMessages(), QStringList{QStringLiteral("服务器连接失败，请检查网络")});
         QVERIFY(code()->isEnabled());
         QVERIFY(castButton()->isEnabled());
-        QCOMPARE(fakeEngineRecord().startCalls, 0);
+        QCOMPARE(engineCalls(QStringLiteral("startCapture")), 0);
     }
 
     void connectStartsTheEngineAndShowsTheCastingState() {
@@ -169,14 +204,14 @@ private slots:
                      .arg(QGuiApplication::primaryScreen()->geometry().width())
                      .arg(QGuiApplication::primaryScreen()->geometry().height()));
 
-        const FakeEngineRecord engine = fakeEngineRecord();
-        QCOMPARE(QString::fromLatin1(engine.host), QStringLiteral("127.0.0.1"));
-        QCOMPARE(engine.port, receiverPort);
-        QCOMPARE(QString::fromLatin1(engine.code), QString::fromLatin1(castCode));
+        const EngineStart start = lastStart();
+        QCOMPARE(start.host, QStringLiteral("127.0.0.1"));
+        QCOMPARE(start.port, receiverPort);
+        QCOMPARE(start.code, QString::fromLatin1(castCode));
         // Full screen is the default choice: the receiver's size unchanged.
-        QCOMPARE(engine.width, 1280);
-        QCOMPARE(engine.height, 720);
-        QCOMPARE(engine.callbackRegistrations, 1);
+        QCOMPARE(start.width, 1280);
+        QCOMPARE(start.height, 720);
+        QCOMPARE(engineCalls(QStringLiteral("setCallback")), 1);
 
         QVERIFY(window->isMinimized());
         QVERIFY(code()->isHidden());
@@ -192,11 +227,11 @@ private slots:
         QCOMPARE(configValue(QStringLiteral("isOrigin")), QStringLiteral("true"));
         startCast();
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
-        const FakeEngineRecord engine = fakeEngineRecord();
+        const EngineStart start = lastStart();
         // The picture keeps the screen's aspect ratio inside 1280 x 720.
-        QVERIFY(engine.width <= 1280 && engine.height <= 720);
-        QVERIFY(engine.width == 1280 || engine.height == 720);
-        QVERIFY(qAbs(double(engine.width) / engine.height -
+        QVERIFY(start.width <= 1280 && start.height <= 720);
+        QVERIFY(start.width == 1280 || start.height == 720);
+        QVERIFY(qAbs(double(start.width) / start.height -
                      double(screen.width()) / screen.height()) < 0.01);
 
         // The choice survives into the next window.
@@ -209,7 +244,7 @@ private slots:
 
     void audioFailureKeepsTheCast() {
         startCast();
-        QCOMPARE(fakeEngineNotify(1008), 0);
+        QVERIFY(engine.notifyFromThread(1008));
         QTRY_COMPARE(visibleMessageBoxes().size(), 1);
         QCOMPARE(takeMessages(), QStringList{QStringLiteral("音频异常（1008），请联系客服")});
         QVERIFY(casting());
@@ -221,7 +256,7 @@ private slots:
     void castFailureReturnsToCodeEntryAndReportsTheCode() {
         startCast();
         const int disconnectsBefore = server.requests(QStringLiteral("disconnect")).size();
-        QCOMPARE(fakeEngineNotify(1003), 0);
+        QVERIFY(engine.notifyFromThread(1003));
         QTRY_COMPARE(visibleMessageBoxes().size(), 1);
         QCOMPARE(takeMessages(), QStringList{QStringLiteral("投屏异常（1003），请联系客服")});
         QVERIFY(!casting());
@@ -242,7 +277,7 @@ private slots:
 
     void receiverLostShowsTheConnectionMessage() {
         startCast();
-        QCOMPARE(fakeEngineNotify(-1), 0);
+        QVERIFY(engine.notifyFromThread(-1));
         QTRY_COMPARE(visibleMessageBoxes().size(), 1);
         QCOMPARE(takeMessages(), QStringList{QStringLiteral("TV端连接失败，请检查网络")});
         QVERIFY(!casting());
@@ -254,7 +289,7 @@ private slots:
         const int disconnectsBefore = server.requests(QStringLiteral("disconnect")).size();
         QPushButton *quit = child<QPushButton>(castingWindow(), "cancelcast");
         quit->click();
-        QCOMPARE(fakeEngineRecord().stopCalls, 1);
+        QCOMPARE(engineCalls(QStringLiteral("stopCapture")), 1);
         QVERIFY(!casting());
         QVERIFY(visibleMessageBoxes().isEmpty());
         QVERIFY(code()->text().isEmpty());
@@ -264,19 +299,19 @@ private slots:
         QCOMPARE(lastDisconnectCode(), QStringLiteral("0"));
 
         // A second cast runs with the same window.
-        fakeEngineReset();
+        engine.reset();
         startCast();
     }
 
     void failedEngineStartStaysAtCodeEntry() {
-        fakeEngineSetStartResult(-1);
+        engine.reset(-1);
         QTest::keyClicks(code(), QStringLiteral("ab12cd"));
         QTest::keyClick(code(), Qt::Key_Return);
         QTRY_COMPARE(visibleMessageBoxes().size(), 1);
         BaseDialog *box = visibleMessageBoxes().first();
         QVERIFY(!box->isModal());
         QCOMPARE(takeMessages(), QStringList{QStringLiteral("TV端连接失败，请检查网络")});
-        QCOMPARE(fakeEngineRecord().callbackRegistrations, 0);
+        QCOMPARE(engineCalls(QStringLiteral("setCallback")), 0);
         QVERIFY(!casting());
         QVERIFY(code()->isEnabled() && castButton()->isEnabled());
     }
@@ -286,7 +321,7 @@ private slots:
         const int disconnectsBefore = server.requests(QStringLiteral("disconnect")).size();
         window->close();
         QVERIFY(!castingWindow()->isVisible());
-        QCOMPARE(fakeEngineRecord().stopCalls, 1);
+        QCOMPARE(engineCalls(QStringLiteral("stopCapture")), 1);
         // An engine notification still queued from before the stop is taken
         // as arriving after the cast: a message, but no disconnect.
         QMetaObject::invokeMethod(window, "cancelResultNotice", Qt::QueuedConnection,

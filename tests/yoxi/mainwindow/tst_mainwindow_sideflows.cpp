@@ -1,7 +1,7 @@
 // The main window's side flows against the test cast server: the agreement at
 // the first start, the upgrade check, the upgrade prompt with the download
 // dialog, and the hover behaviour of the help popup and the upgrade tip.
-#include "flowsupport.h"
+#include "mainwindow/flowsupport.h"
 
 #include "ui/basedialog/basedialog.h"
 #include "ui/downloaddialog/downloaddialog.h"
