@@ -39,9 +39,9 @@ CastServerProcess::~CastServerProcess() {
 }
 
 bool CastServerProcess::start(const QStringList &args) {
-    const QString program = QCoreApplication::applicationDirPath() + "/cast-server";
+    const QString program = QStringLiteral(CAST_SERVER_PATH);
     if (!QFile::exists(program)) {
-        m_error = "cast-server not built beside the test: " + program;
+        m_error = "cast-server not built: " + program;
         return false;
     }
     m_process.setProgram(program);
