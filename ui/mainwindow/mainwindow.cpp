@@ -694,6 +694,10 @@ void MainWindow::mouseMoveEvent(QMouseEvent *e) {
 }
 
 void MainWindow::mouseReleaseEvent(QMouseEvent *e) {
-    moveByMouse(e->globalPos());
+    // A release that no press on this window started (say the press closed a
+    // dialog above it) has no drag origin; moving by it would make the window jump.
+    if (dragging) {
+        moveByMouse(e->globalPos());
+    }
     dragging = false;
 }

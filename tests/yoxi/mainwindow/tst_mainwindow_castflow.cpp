@@ -362,6 +362,11 @@ private slots:
                             Qt::RightButton, Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(central, &release);
         QCOMPARE(window->pos(), start + QPoint(40, 30));
+        // A release that no press on the window started leaves it in place.
+        QMouseEvent strayRelease(QEvent::MouseButtonRelease, local, global + QPoint(300, 300),
+                                 Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(central, &strayRelease);
+        QCOMPARE(window->pos(), start + QPoint(40, 30));
 
         child<QPushButton>(window, "minButton")->click();
         QVERIFY(window->isMinimized());
