@@ -1,6 +1,7 @@
 #include "link/receiver_link.h"
 
 #include "lifecycle/engine_log.h"
+#include "platform/console_text.h"
 
 #include <new>
 
@@ -9,14 +10,6 @@ namespace pixpipe {
 namespace {
 
 constexpr int kSendTimeoutMs = 3000;
-
-#ifdef _WIN32
-// "连接服务器失败!" in the GBK code page, as the Windows console expects it.
-constexpr const char *kConnectFailedLine =
-    "\xC1\xAC\xBD\xD3\xB7\xFE\xCE\xF1\xC6\xF7\xCA\xA7\xB0\xDC!\n";
-#else
-constexpr const char *kConnectFailedLine = "连接服务器失败!\n";
-#endif
 
 // Creates the new socket and puts it in the field at once; the socket it
 // replaces is shut down and handed to retire. Then connects.
