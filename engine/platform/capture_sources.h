@@ -10,10 +10,10 @@
 namespace pixpipe {
 
 struct CaptureSource {
-    std::string inputFormat;                   // FFmpeg input format name, e.g. "x11grab"
-    std::string device;                        // device or URL opened with it
+    std::string inputFormat;                    // FFmpeg input format name, e.g. "x11grab"
+    std::string device;                         // device or URL opened with it
     std::map<std::string, std::string> options; // extra demuxer options (test inputs)
-    bool useScreenOptions = true;              // apply framerate/video_size from the screen
+    bool useScreenOptions = true;               // apply framerate/video_size from the screen
 };
 
 struct CaptureSources {

@@ -14,7 +14,9 @@ inline int64_t wallClockMs() {
 }
 
 // Media packet stamp: the low 32 bits of the wall-clock milliseconds.
-inline int64_t wallClockStampMs() { return static_cast<int64_t>(wallClockMs() & 0xFFFFFFFFu); }
+inline int64_t wallClockStampMs() {
+    return static_cast<int64_t>(wallClockMs() & 0xFFFFFFFFu);
+}
 
 // Monotonic millisecond tick, truncated to 32 bits like a system tick count.
 inline uint32_t tickCountMs() {
@@ -23,6 +25,8 @@ inline uint32_t tickCountMs() {
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-inline void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+inline void sleepMs(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 } // namespace pixpipe

@@ -11,8 +11,12 @@ namespace pixpipe {
 
 constexpr int64_t kEndMarkerDuration = -1001;
 
-inline void freeMediaItem(AVFrame *frame) { av_frame_free(&frame); }
-inline void freeMediaItem(AVPacket *packet) { av_packet_free(&packet); }
+inline void freeMediaItem(AVFrame *frame) {
+    av_frame_free(&frame);
+}
+inline void freeMediaItem(AVPacket *packet) {
+    av_packet_free(&packet);
+}
 
 // A newly allocated empty frame or packet that marks the end of a stream.
 inline AVFrame *newEndMarkerFrame() {
@@ -32,6 +36,8 @@ inline AVPacket *newEndMarkerPacket() {
 inline bool isEndMarker(const AVFrame *frame) {
     return frame->pkt_duration == kEndMarkerDuration;
 }
-inline bool isEndMarker(const AVPacket *packet) { return packet->duration == kEndMarkerDuration; }
+inline bool isEndMarker(const AVPacket *packet) {
+    return packet->duration == kEndMarkerDuration;
+}
 
 } // namespace pixpipe
