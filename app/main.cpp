@@ -1,7 +1,7 @@
-#include "app/config/ConfigUtil.h"
-#include "app/crash/CrashReport.h"
-#include "app/display/FontFallbacks.h"
-#include "app/logging/LogFile.h"
+#include "app/config/configutil.h"
+#include "app/crash/crashreport.h"
+#include "app/display/fontfallbacks.h"
+#include "app/logging/logfile.h"
 #include "ui/mainwindow/mainwindow.h"
 
 #include <QApplication>

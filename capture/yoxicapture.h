@@ -1,7 +1,7 @@
 #ifndef YOXICAPTURE_H
 #define YOXICAPTURE_H
 
-#include "app/config/ConfigUtil.h"
+#include "app/config/configutil.h"
 #include "engine/include/pixpipe.h"
 
 #include <QObject>

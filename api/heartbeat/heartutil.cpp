@@ -1,8 +1,8 @@
 #include "api/heartbeat/heartutil.h"
 
 #include "api/network/networkutil.h"
-#include "app/config/ConfigUtil.h"
-#include "app/platform/KeepAwake.h"
+#include "app/config/configutil.h"
+#include "app/platform/keepawake.h"
 
 #include <QDateTime>
 #include <QDebug>

@@ -1,7 +1,7 @@
 #ifndef ACTIVE_H
 #define ACTIVE_H
 
-#include "app/config/ConfigUtil.h"
+#include "app/config/configutil.h"
 
 #include <QObject>
 

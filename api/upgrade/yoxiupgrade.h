@@ -1,7 +1,7 @@
 #ifndef YOXIUPGRADE_H
 #define YOXIUPGRADE_H
 
-#include "app/config/ConfigUtil.h"
+#include "app/config/configutil.h"
 
 #include <QObject>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "ui/basedialog/basedialog.h"
 #include "ui_basedialog.h"
 
-#include "app/display/RoundedMask.h"
+#include "app/display/roundedmask.h"
 
 #include <QDebug>
 #include <QMouseEvent>

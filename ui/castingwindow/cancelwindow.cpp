@@ -1,7 +1,7 @@
 #include "ui/castingwindow/cancelwindow.h"
 #include "ui_cancelwindow.h"
 
-#include "app/display/RoundedMask.h"
+#include "app/display/roundedmask.h"
 
 #include <QApplication>
 #include <QDesktopWidget>

@@ -3,7 +3,7 @@
 
 #include "api/download/downloadutil.h"
 #include "api/upgrade/packagename.h"
-#include "app/display/RoundedMask.h"
+#include "app/display/roundedmask.h"
 
 #include <QDebug>
 #include <QDesktopServices>

@@ -1,7 +1,7 @@
 #ifndef DOWNLOADDIALOG_H
 #define DOWNLOADDIALOG_H
 
-#include "app/config/ConfigUtil.h"
+#include "app/config/configutil.h"
 
 #include <QDialog>
 #include <QPointer>

@@ -1,8 +1,8 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
-#include "app/config/ConfigUtil.h"
-#include "app/display/RatioUtil.h"
+#include "app/config/configutil.h"
+#include "app/display/ratioutil.h"
 #include "capture/capturestatus.h"
 
 #include <QMainWindow>

@@ -1,7 +1,7 @@
 #include "ui/termsdialog/termsdialog.h"
 #include "ui_termsdialog.h"
 
-#include "app/display/RoundedMask.h"
+#include "app/display/roundedmask.h"
 
 #include <QDebug>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "apitestsupport.h"
 
-#include "app/config/ConfigUtil.h"
+#include "app/config/configutil.h"
 #include "ui/basedialog/basedialog.h"
 
 #include <QApplication>

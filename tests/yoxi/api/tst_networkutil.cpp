@@ -2,7 +2,7 @@
 // sent, agreement with cast-server, and TLS with Qt's secure defaults.
 #include "api/network/networkutil.h"
 #include "apitestsupport.h"
-#include "app/config/ConfigUtil.h"
+#include "app/config/configutil.h"
 #include "httprecorder.h"
 
 #include <QElapsedTimer>

@@ -2,7 +2,7 @@
 // real X screen (Xvfb, 1920x1080) it also checks the pixels on the screen and
 // saves them as cancelwindow.png beside the test; without a display those
 // checks are skipped and the rest runs on the offscreen platform.
-#include "app/display/FontFallbacks.h"
+#include "app/display/fontfallbacks.h"
 #include "ui/castingwindow/cancelwindow.h"
 
 #include <QApplication>

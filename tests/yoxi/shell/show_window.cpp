@@ -1,6 +1,6 @@
 // Shows one of the program's windows on its own, for screenshots and manual
 // checks: yoxi-show-window basedialog [TEXT] [--ok-only]
-#include "app/display/FontFallbacks.h"
+#include "app/display/fontfallbacks.h"
 #include "ui/basedialog/basedialog.h"
 
 #include <QApplication>

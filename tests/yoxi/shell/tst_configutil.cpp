@@ -1,6 +1,6 @@
 // ConfigUtil against the real file beside the test executable (the test runs
 // from a folder of its own, so no other program's configuration is touched).
-#include "app/config/ConfigUtil.h"
+#include "app/config/configutil.h"
 
 #include <QCoreApplication>
 #include <QFile>

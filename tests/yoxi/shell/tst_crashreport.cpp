@@ -5,7 +5,7 @@
 // which installs the hook and crashes; and the report process that the hook
 // starts ("--crash-report CODE ADDRESS"), which here describes the box it
 // shows on stdout and presses OK instead of waiting for a user.
-#include "app/crash/CrashReport.h"
+#include "app/crash/crashreport.h"
 
 #include <QAbstractButton>
 #include <QApplication>

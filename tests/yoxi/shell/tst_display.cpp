@@ -1,6 +1,6 @@
 // The aspect-ratio fit and the screen size text.
-#include "app/display/RatioUtil.h"
-#include "app/display/ScreenUtil.h"
+#include "app/display/ratioutil.h"
+#include "app/display/screenutil.h"
 
 #include <QGuiApplication>
 #include <QScreen>

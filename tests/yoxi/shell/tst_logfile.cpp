@@ -1,6 +1,6 @@
 // The debug-mode log file: line format, one file per local day, folder
 // re-created, messages from Qt's own functions.
-#include "app/logging/LogFile.h"
+#include "app/logging/logfile.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 // current display and saves a screen grab of each into the folder given as
 // the first argument: terms.png, download-progress.png,
 // download-complete.png, download-failed.png. Run under scripts/test-session.
-#include "app/config/ConfigUtil.h"
+#include "app/config/configutil.h"
 #include "sideflowsupport.h"
 #include "ui/downloaddialog/downloaddialog.h"
 #include "ui/progressbar/qroundprogressbar.h"

@@ -2,7 +2,7 @@
 // progress, and the failures that must never be offered as a package; then
 // the download dialog's states driven by real downloads.
 #include "api/download/downloadutil.h"
-#include "app/config/ConfigUtil.h"
+#include "app/config/configutil.h"
 #include "sideflowsupport.h"
 #include "ui/downloaddialog/downloaddialog.h"
 #include "ui/progressbar/qroundprogressbar.h"

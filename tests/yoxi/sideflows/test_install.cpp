@@ -1,6 +1,6 @@
 // The install report as cast-server receives it.
 #include "api/install/active.h"
-#include "app/config/ConfigUtil.h"
+#include "app/config/configutil.h"
 #include "sideflowsupport.h"
 
 #include <QSysInfo>

@@ -3,7 +3,7 @@
 // the request as cast-server receives it.
 #include "api/upgrade/packagename.h"
 #include "api/upgrade/yoxiupgrade.h"
-#include "app/config/ConfigUtil.h"
+#include "app/config/configutil.h"
 #include "sideflowsupport.h"
 
 #include <QNetworkReply>

@@ -3,7 +3,7 @@
 // without its own error report.
 #ifdef _WIN32
 
-#include "app/crash/CrashReport.h"
+#include "app/crash/crashreport.h"
 
 #include <windows.h>
 

@@ -14,7 +14,7 @@
 // system's error report.
 #ifndef _WIN32
 
-#include "app/crash/CrashReport.h"
+#include "app/crash/crashreport.h"
 
 #include <QApplication>
 #include <QDebug>

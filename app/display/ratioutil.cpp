@@ -1,4 +1,4 @@
-#include "app/display/RatioUtil.h"
+#include "app/display/ratioutil.h"
 
 #include <cmath>
 

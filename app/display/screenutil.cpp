@@ -1,4 +1,4 @@
-#include "app/display/ScreenUtil.h"
+#include "app/display/screenutil.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -1,4 +1,4 @@
-#include "app/display/FontFallbacks.h"
+#include "app/display/fontfallbacks.h"
 
 #include <QFont>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "app/logging/LogFile.h"
+#include "app/logging/logfile.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "app/platform/KeepAwake.h"
+#include "app/platform/keepawake.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "app/display/RoundedMask.h"
+#include "app/display/roundedmask.h"
 
 #include <QPainter>
 

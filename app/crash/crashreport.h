@@ -21,7 +21,7 @@ void showReport(const QString &code, const QString &address);
 
 #ifndef _WIN32
 // The crashed process starts a fresh copy of the executable with these
-// arguments to show its report (see CrashSignals.cpp for why).
+// arguments to show its report (see crashsignals.cpp for why).
 // Returns true and fills code and address when argv is such a request.
 bool isReportRequest(int argc, char **argv, QString *code, QString *address);
 

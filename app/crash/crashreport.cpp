@@ -1,4 +1,4 @@
-#include "app/crash/CrashReport.h"
+#include "app/crash/crashreport.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "app/config/ConfigUtil.h"
+#include "app/config/configutil.h"
 
 #include <QCoreApplication>
 #include <QDebug>
