@@ -6,8 +6,8 @@
 
 namespace pixpipe {
 
-// Start order. A worker without an entry gets its done flag set at start so
-// that release does not wait for it.
+// Start order. A worker that is not started (the media pipelines when a test
+// switched them off) gets its done flag set at once, so release does not wait for it.
 const WorkerThread kWorkerThreads[kWorkerThreadCount] = {
     {"video capture", videoCaptureThread, &CastContext::m_flagcap},
     {"video encode", videoEncodeThread, &CastContext::m_flagenc},
@@ -43,7 +43,7 @@ bool isEngineWorkerThread() {
 bool startWorkerThreads(CastContext *cast) {
     for (int i = 0; i < kWorkerThreadCount; ++i) {
         const WorkerThread &worker = kWorkerThreads[i];
-        if (!worker.entry || (isMediaPipelineWorker(worker) && !g_mediaPipelines.load())) {
+        if (isMediaPipelineWorker(worker) && !g_mediaPipelines.load()) {
             (cast->*worker.doneFlag).store(1);
             continue;
         }
