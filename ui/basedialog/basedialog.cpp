@@ -2,28 +2,12 @@
 #include "ui_basedialog.h"
 
 #include "app/display/roundedmask.h"
+#include "ui/common/dialogchrome.h"
 
-#include <QDebug>
 #include <QMouseEvent>
 
 namespace {
-const int buttonMargin = 14;
-const int titleButtonMargin = 20;
-const int titleButtonTop = 10;
-const int titleButtonGap = 10;
-const int constructedButtonGap = 10;
-const int placedButtonGap = 13;
-const int singleOkWidth = 90;
 const qreal cornerRadius = 6.0;
-
-QFont pingFangFont(const QFont &base, int pixelSize) {
-    QFont font = base;
-    font.setPixelSize(pixelSize);
-    font.setFamily(QStringLiteral("PingFang SC"));
-    font.setStyle(QFont::StyleNormal);
-    font.setWeight(QFont::Normal);
-    return font;
-}
 } // namespace
 
 BaseDialog::BaseDialog(QWidget *parent) : QDialog(parent), ui(new Ui::BaseDialog) {
@@ -36,33 +20,8 @@ BaseDialog::BaseDialog(QWidget *parent) : QDialog(parent), ui(new Ui::BaseDialog
     ui->tip_content->setStyleSheet(QStringLiteral("QLabel{color: #555C82}"));
     ui->tip_content->setWordWrap(true);
 
-    const int closeX = width() - titleButtonMargin - ui->close_button->width();
-    ui->close_button->move(closeX, titleButtonTop);
-    ui->close_button->setToolTip(QStringLiteral("关闭"));
-    ui->close_button->setStyleSheet(
-        QStringLiteral("QPushButton{background-image: url(:images/close.png);background-repeat: "
-                       "no-repeat;border:none;}QPushButton:hover{background-image: "
-                       "url(:images/close_press.png);background-repeat: no-repeat;border:none;}"));
-
-    ui->min_button->move(closeX - titleButtonGap - ui->min_button->width(), titleButtonTop);
-    ui->min_button->setToolTip(QStringLiteral("最小化"));
-    ui->min_button->setStyleSheet(QStringLiteral(
-        "QPushButton{background-image: url(:images/minimize.png);background-repeat: "
-        "no-repeat;border:none;}QPushButton:hover{background-image: "
-        "url(:images/minimize_press.png);background-repeat: no-repeat;border:none;}"));
-
-    const int okX = width() - buttonMargin - ui->ok_button->width();
-    const int okY = height() - buttonMargin - ui->ok_button->height();
-    ui->ok_button->move(okX, okY);
-    ui->ok_button->setFont(pingFangFont(ui->ok_button->font(), 14));
-    ui->ok_button->setStyleSheet(
-        QStringLiteral("QPushButton{color: #FFFFFF;background-color:#6176FF;border-radius:6px;}"));
-
-    ui->cancel_button->move(okX - constructedButtonGap - ui->cancel_button->width(), okY);
-    ui->cancel_button->setFont(ui->ok_button->font());
-    ui->cancel_button->setStyleSheet(
-        QStringLiteral("QPushButton{color: rgba(85, 92, 130, 0.82);border-radius:6px;border:1px "
-                       "solid gray;}"));
+    styleTitleButtons(this, ui->close_button, ui->min_button);
+    styleAnswerButtons(this, ui->ok_button, ui->cancel_button);
 }
 
 BaseDialog::~BaseDialog() {
@@ -80,17 +39,7 @@ void BaseDialog::setButtons(bool showOk, const QString &okText, bool showCancel,
     }
     ui->ok_button->setText(okText);
 
-    int okWidth = ui->ok_button->width();
-    int okX = width() - buttonMargin - okWidth;
-    const int okY = height() - buttonMargin - ui->ok_button->height();
-    qDebug() << "okButtonX:" << okX << ",okButtonWidth:" << okWidth;
-    if (!showCancel) {
-        okWidth = singleOkWidth;
-        okX = width() - buttonMargin - singleOkWidth;
-    }
-    ui->ok_button->setGeometry(okX, okY, okWidth, ui->ok_button->height());
-
-    ui->cancel_button->move(okX - placedButtonGap - ui->cancel_button->width(), okY);
+    placeAnswerButtons(this, ui->ok_button, ui->cancel_button, showCancel);
     if (showCancel) {
         ui->cancel_button->setText(cancelText);
     } else {

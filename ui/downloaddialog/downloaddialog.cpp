@@ -4,6 +4,7 @@
 #include "api/download/downloadutil.h"
 #include "api/upgrade/packagename.h"
 #include "app/display/roundedmask.h"
+#include "ui/common/dialogchrome.h"
 
 #include <QDebug>
 #include <QDesktopServices>
@@ -16,13 +17,6 @@
 
 namespace {
 
-const int buttonMargin = 14;
-const int titleButtonMargin = 20;
-const int titleButtonTop = 10;
-const int titleButtonGap = 10;
-const int constructedButtonGap = 10;
-const int placedButtonGap = 13;
-const int singleOkWidth = 90;
 const qreal cornerRadius = 6.0;
 
 const char *const completeIconStyle = "border-image:url(:images/download_complete.png)";
@@ -36,15 +30,6 @@ DownloadDialog::PackageOpener &packageOpener() {
 bool openPackage(const QUrl &url) {
     const DownloadDialog::PackageOpener &opener = packageOpener();
     return opener ? opener(url) : QDesktopServices::openUrl(url);
-}
-
-QFont pingFangFont(const QFont &base, int pixelSize) {
-    QFont font = base;
-    font.setPixelSize(pixelSize);
-    font.setFamily(QStringLiteral("PingFang SC"));
-    font.setStyle(QFont::StyleNormal);
-    font.setWeight(QFont::Normal);
-    return font;
 }
 
 } // namespace
@@ -79,33 +64,8 @@ DownloadDialog::DownloadDialog(QWidget *parent) : QDialog(parent), ui(new Ui::Do
     ui->tip_content->setFont(pingFangFont(ui->tip_content->font(), 16));
     ui->tip_content->setStyleSheet(QStringLiteral("QLabel{color: #555C82}"));
 
-    const int closeX = w - titleButtonMargin - ui->close_button->width();
-    ui->close_button->move(closeX, titleButtonTop);
-    ui->close_button->setToolTip(QStringLiteral("关闭"));
-    ui->close_button->setStyleSheet(
-        QStringLiteral("QPushButton{background-image: url(:images/close.png);background-repeat: "
-                       "no-repeat;border:none;}QPushButton:hover{background-image: "
-                       "url(:images/close_press.png);background-repeat: no-repeat;border:none;}"));
-
-    ui->min_button->move(closeX - titleButtonGap - ui->min_button->width(), titleButtonTop);
-    ui->min_button->setToolTip(QStringLiteral("最小化"));
-    ui->min_button->setStyleSheet(QStringLiteral(
-        "QPushButton{background-image: url(:images/minimize.png);background-repeat: "
-        "no-repeat;border:none;}QPushButton:hover{background-image: "
-        "url(:images/minimize_press.png);background-repeat: no-repeat;border:none;}"));
-
-    const int okX = w - buttonMargin - ui->ok_button->width();
-    const int okY = h - buttonMargin - ui->ok_button->height();
-    ui->ok_button->move(okX, okY);
-    ui->ok_button->setFont(pingFangFont(ui->ok_button->font(), 14));
-    ui->ok_button->setStyleSheet(
-        QStringLiteral("QPushButton{color: #FFFFFF;background-color:#6176FF;border-radius:6px;}"));
-
-    ui->cancel_button->move(okX - constructedButtonGap - ui->cancel_button->width(), okY);
-    ui->cancel_button->setFont(ui->ok_button->font());
-    ui->cancel_button->setStyleSheet(
-        QStringLiteral("QPushButton{color: rgba(85, 92, 130, 0.82);border-radius:6px;border:1px "
-                       "solid gray;}"));
+    styleTitleButtons(this, ui->close_button, ui->min_button);
+    styleAnswerButtons(this, ui->ok_button, ui->cancel_button);
 }
 
 DownloadDialog::~DownloadDialog() {
@@ -193,7 +153,8 @@ void DownloadDialog::showFailed() {
     ui->tip_icon->setStyleSheet(QLatin1String(failedIconStyle));
     ui->tip_icon->show();
     setButtons(false, QStringLiteral("立即升级"), true, QStringLiteral("稍后"));
-    ui->cancel_button->move(width() - buttonMargin - ui->cancel_button->width(),
+    const QRect okPlace = ui->ok_button->geometry();
+    ui->cancel_button->move(okPlace.right() + 1 - ui->cancel_button->width(),
                             ui->cancel_button->y());
     setTitleButtons(true, true);
     ui->tip_content->setText(QStringLiteral("下载失败，请稍后重试"));
@@ -204,17 +165,7 @@ void DownloadDialog::setButtons(bool showOk, const QString &okText, bool showCan
     ui->ok_button->setVisible(showOk);
     ui->ok_button->setText(okText);
 
-    int okWidth = ui->ok_button->width();
-    int okX = width() - buttonMargin - okWidth;
-    const int okY = height() - buttonMargin - ui->ok_button->height();
-    qDebug() << "okButtonX:" << okX << ",okButtonWidth:" << okWidth;
-    if (!showCancel) {
-        okWidth = singleOkWidth;
-        okX = width() - buttonMargin - singleOkWidth;
-    }
-    ui->ok_button->setGeometry(okX, okY, okWidth, ui->ok_button->height());
-
-    ui->cancel_button->move(okX - placedButtonGap - ui->cancel_button->width(), okY);
+    placeAnswerButtons(this, ui->ok_button, ui->cancel_button, showCancel);
     ui->cancel_button->setVisible(showCancel);
     if (showCancel) {
         ui->cancel_button->setText(cancelText);
