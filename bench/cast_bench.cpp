@@ -75,8 +75,9 @@ RunResult runCast(const BenchRun &run, const Settings &settings) {
     const std::filesystem::path out =
         settings.outputDir / std::regex_replace(run.name, std::regex("[^A-Za-z0-9]+"), "-");
     std::filesystem::remove_all(out);
-    bench::ChildProcess receiver({settings.receiverPath, "--port", "0", "--out", out.string(),
-                                  "--audio-rate", kPulseSampleRate});
+    pixpipe::test::ChildProcess receiver({settings.receiverPath, "--port", "0", "--out",
+                                          out.string(), "--audio-rate", kPulseSampleRate},
+                                         true);
     std::smatch match;
     const std::string ready = receiver.readLine();
     if (!receiver.started() ||

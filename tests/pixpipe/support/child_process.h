@@ -1,4 +1,5 @@
-// A helper program run by a test: cast-receiver, or ffmpeg playing a tone.
+// A helper program run by a test or a benchmark: cast-receiver, or ffmpeg
+// playing a tone.
 #pragma once
 
 #include <sys/types.h>
