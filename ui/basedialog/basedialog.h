@@ -38,6 +38,8 @@ private:
     void moveBy(const QPoint &globalPos);
 
     Ui::BaseDialog *ui;
+    // The text label's height in the form: enough for one line.
+    int formTextHeight = 0;
     int dragX = 0;
     int dragY = 0;
     bool dragging = false;

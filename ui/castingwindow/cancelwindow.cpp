@@ -2,6 +2,7 @@
 #include "ui_cancelwindow.h"
 
 #include "app/display/roundedmask.h"
+#include "ui/common/textlines.h"
 
 #include <QApplication>
 #include <QDesktopWidget>
@@ -35,6 +36,7 @@ CancelWindow::CancelWindow(QWidget *parent) : QWidget(parent), ui(new Ui::Cancel
     font.setWeight(QFont::Normal);
     ui->castting->setFont(font);
     ui->castting->setStyleSheet(QStringLiteral("QLabel{color: #555C82}"));
+    fitHeightToText(ui->castting);
     ui->castting->move(ui->tv->width() + textGapAfterTv, (height() - ui->castting->height()) / 2);
 
     ui->cancelcast->setDefault(false);

@@ -5,6 +5,7 @@
 #include "api/upgrade/packagename.h"
 #include "app/display/roundedmask.h"
 #include "ui/common/dialogchrome.h"
+#include "ui/common/textlines.h"
 
 #include <QDebug>
 #include <QDesktopServices>
@@ -60,9 +61,10 @@ DownloadDialog::DownloadDialog(QWidget *parent) : QDialog(parent), ui(new Ui::Do
 
     ui->tip_icon->move(50, (h - ui->tip_icon->height()) / 2);
 
-    ui->tip_content->move(ring->width() + 70, (h - ui->tip_content->height()) / 2);
     ui->tip_content->setFont(pingFangFont(ui->tip_content->font(), 16));
     ui->tip_content->setStyleSheet(QStringLiteral("QLabel{color: #555C82}"));
+    fitHeightToText(ui->tip_content);
+    ui->tip_content->move(ring->width() + 70, (h - ui->tip_content->height()) / 2);
 
     styleTitleButtons(this, ui->close_button, ui->min_button);
     styleAnswerButtons(this, ui->ok_button, ui->cancel_button);
@@ -139,6 +141,7 @@ void DownloadDialog::receiveDownloadFailed(QString fileName) {
 }
 
 void DownloadDialog::showComplete(const QString &text) {
+    failed = false;
     ui->download_process->hide();
     ui->tip_icon->setStyleSheet(QLatin1String(completeIconStyle));
     ui->tip_icon->show();
@@ -149,6 +152,7 @@ void DownloadDialog::showComplete(const QString &text) {
 
 // Only "稍后" is offered, in the place of "立即升级": there is nothing to open.
 void DownloadDialog::showFailed() {
+    failed = true;
     ui->download_process->hide();
     ui->tip_icon->setStyleSheet(QLatin1String(failedIconStyle));
     ui->tip_icon->show();
@@ -192,13 +196,20 @@ void DownloadDialog::on_ok_button_clicked() {
 }
 
 void DownloadDialog::on_cancel_button_clicked() {
-    close();
-    emit closeClick();
+    dismiss();
 }
 
 void DownloadDialog::on_close_button_clicked() {
+    dismiss();
+}
+
+void DownloadDialog::dismiss() {
     close();
-    emit closeClick();
+    if (failed) {
+        emit failureDismissed();
+    } else {
+        emit closeClick();
+    }
 }
 
 void DownloadDialog::on_min_button_clicked() {

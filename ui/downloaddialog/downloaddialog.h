@@ -19,6 +19,10 @@ class QUrl;
 // a progress ring, then offers to open it ("立即升级") or to leave ("稍后"). A
 // package already in the folder is offered at once; a failed download is said
 // so and offers only "稍后". The dialog deletes itself when it closes.
+//
+// Leaving through "稍后" or the close button reports closeClick(), after which
+// the program makes way for the upgrade; after a failed download it reports
+// failureDismissed() instead, and the program may go on.
 class DownloadDialog : public QDialog {
     Q_OBJECT
 public:
@@ -39,6 +43,7 @@ public:
 signals:
     void startUpgrade(bool openResult);
     void closeClick();
+    void failureDismissed();
 
 public slots:
     void receiveDownloadComplate(QString fileName);
@@ -62,6 +67,8 @@ private:
     QString packagePath() const;
     void showComplete(const QString &text);
     void showFailed();
+    // Closes the dialog and reports how it was left.
+    void dismiss();
     void dragTo(const QPoint &global);
 
     Ui::DownloadDialog *ui;
@@ -71,6 +78,8 @@ private:
     // Outlives the dialog while a transfer runs and deletes itself when it ends.
     QPointer<DownloadUtil> downloader;
     ConfigUtil config;
+    // The download failed: there is no package to make way for.
+    bool failed = false;
 };
 
 #endif // DOWNLOADDIALOG_H

@@ -10,6 +10,7 @@
 #include "capture/yoxicapture.h"
 #include "ui/basedialog/basedialog.h"
 #include "ui/castingwindow/cancelwindow.h"
+#include "ui/common/textlines.h"
 #include "ui/downloaddialog/downloaddialog.h"
 #include "ui/termsdialog/termsdialog.h"
 
@@ -20,7 +21,9 @@
 #include <QJsonObject>
 #include <QMouseEvent>
 #include <QNetworkReply>
+#include <QTextDocument>
 #include <QThread>
+#include <QtMath>
 
 namespace {
 // Placeholders until the maker's support number and web site are settled.
@@ -29,6 +32,8 @@ const char placeholderMakerWebsite[] = "https://www.lanqi-wuxian.example/";
 
 const qreal cornerRadius = 10.0;
 const int edgeMargin = 20;
+// The top margin of every paragraph of the help text.
+const int helpParagraphSpacing = 7;
 
 const char castButtonDisabledStyle[] =
     "QPushButton{color: rgba(255, 255, 255, 0.6);border-image:url(:images/buttonbg.png);"
@@ -202,6 +207,8 @@ void MainWindow::placeCodeEntry(int midY, int midHeight) {
 }
 
 void MainWindow::placeCornerWidgets() {
+    fitHeightToText(ui->q_radio_origin);
+    fitHeightToText(ui->q_radio_fullscreen);
     const int radioY = height() - ui->q_radio_origin->height() - edgeMargin;
     ui->q_radio_origin->move(edgeMargin, radioY);
     ui->q_radio_fullscreen->move(ui->q_radio_origin->width() + 30, radioY);
@@ -226,6 +233,7 @@ void MainWindow::placeBottomRow() {
     QLabel *help = ui->help;
     help->setFont(pingFangFont(help->font(), 12));
     help->setStyleSheet(QLatin1String(helpStyle));
+    fitHeightToText(help);
     help->installEventFilter(this);
     const int helpX = width() - help->width() - edgeMargin;
     const int helpY = height() - help->height() - 18;
@@ -271,6 +279,7 @@ void MainWindow::placeBottomRow() {
     content->setFont(pingFangFont(content->font(), 12));
     content->setStyleSheet(QStringLiteral(
         "QTextBrowser{border-image:url(:images/helpbg.png);color: #8E9BAF;line-height:17px;}"));
+    fitHelpContent();
     content->move(width() - content->width() - edgeMargin, helpY - content->height() - 10);
 }
 
@@ -281,6 +290,24 @@ void MainWindow::appendHelpContacts() {
         QStringLiteral("更多使用帮助请参考：<a href=\"%1\"><span style=\" text-decoration: none; "
                        "color:#0068da;\">岚栖无限官网</span></a>")
             .arg(QLatin1String(placeholderMakerWebsite))));
+}
+
+// The popup shows its whole text: it never scrolls, and it is as tall as its
+// document needs at its width, with a paragraph's spacing under the last line
+// so that the text stays clear of the rounded bottom edge.
+void MainWindow::fitHelpContent() {
+    QTextBrowser *content = ui->helpContent;
+    content->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    content->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    content->ensurePolished();
+    const QRect textArea = content->contentsRect();
+    QTextDocument *document = content->document();
+    document->setTextWidth(textArea.width());
+    const int needed = qCeil(document->size().height()) + helpParagraphSpacing + content->height() -
+                       textArea.height();
+    if (content->height() < needed) {
+        content->resize(content->width(), needed);
+    }
 }
 
 void MainWindow::connectWidgets() {
@@ -566,6 +593,7 @@ void MainWindow::quitTerms(int result) {
 
 void MainWindow::receiveUpgrade(QString version, int type) {
     qDebug() << "receiveUpgrade----------------";
+    upgradeForced = type == forcedUpgrade;
     ui->q_upgrade->show();
     BaseDialog *prompt = new BaseDialog(nullptr);
     prompt->setAttribute(Qt::WA_DeleteOnClose);
@@ -602,6 +630,7 @@ void MainWindow::doUpgrade() {
     downloadDialog->show();
     connect(downloadDialog, SIGNAL(startUpgrade(bool)), this, SLOT(startUpgradeSlot(bool)));
     connect(downloadDialog, SIGNAL(closeClick()), this, SLOT(closeDownloadDialog()));
+    connect(downloadDialog, SIGNAL(failureDismissed()), this, SLOT(leaveFailedDownload()));
 }
 
 void MainWindow::startUpgradeSlot(bool result) {
@@ -614,6 +643,15 @@ void MainWindow::startUpgradeSlot(bool result) {
 void MainWindow::closeDownloadDialog() {
     downloadDialog = nullptr;
     close();
+}
+
+// Nothing was downloaded to make way for: the program goes on, unless the
+// announced upgrade is forced.
+void MainWindow::leaveFailedDownload() {
+    downloadDialog = nullptr;
+    if (upgradeForced) {
+        close();
+    }
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event) {

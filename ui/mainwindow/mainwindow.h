@@ -63,6 +63,7 @@ private slots:
     void minimizeWindow();
     void startUpgradeSlot(bool result);
     void closeDownloadDialog();
+    void leaveFailedDownload();
     void btnToggled(bool result);
 
 private:
@@ -71,6 +72,7 @@ private:
     void placeCornerWidgets();
     void placeBottomRow();
     void appendHelpContacts();
+    void fitHelpContent();
     void connectWidgets();
     void checkAgreement();
 
@@ -90,6 +92,8 @@ private:
     // The dialog deletes itself when it closes; the guarded pointer then reads
     // empty, so a closed dialog is never used again.
     QPointer<DownloadDialog> downloadDialog;
+    // The last announced upgrade must be installed to go on using the program.
+    bool upgradeForced = false;
     HeartUtil *heartUtil;
     NetworkUtil *networkUtil;
     ScreenUtil *screen;

@@ -1,8 +1,33 @@
 #include "ui/progressbar/qroundprogressbar.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
 #include <QtMath>
+
+namespace {
+
+// Space between the label and the ring, in pixels.
+const double labelMargin = 2.0;
+
+// Where the glyphs of text drawn centred in area lie.
+QRectF labelInk(const QFontMetricsF &metrics, const QRectF &area, const QString &text) {
+    const QRectF line = metrics.boundingRect(area, Qt::AlignCenter, text);
+    return metrics.tightBoundingRect(text).translated(line.left(), line.top() + metrics.ascent());
+}
+
+bool insideCircle(const QRectF &rect, const QPointF &centre, double radius) {
+    for (const QPointF &corner :
+         {rect.topLeft(), rect.topRight(), rect.bottomLeft(), rect.bottomRight()}) {
+        const QPointF offset = corner - centre;
+        if (offset.x() * offset.x() + offset.y() * offset.y() > radius * radius) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
 
 QRoundProgressBar::QRoundProgressBar(QWidget *parent) : QWidget(parent) {}
 
@@ -175,12 +200,21 @@ void QRoundProgressBar::paintLabel(QPainter &painter, const QRectF &innerRect, d
     if (m_labelPattern.isEmpty()) {
         return;
     }
+    const QString text = labelFor(value);
     QFont labelFont = font();
     // QFont rejects sizes below one pixel, which a very small widget would give.
-    labelFont.setPixelSize(qMax(1, int(qMax(0.4 - 0.1 * m_precision, 0.05) * innerRadius)));
+    int pixelSize = qMax(1, int(qMax(0.4 - 0.1 * m_precision, 0.05) * innerRadius));
+    labelFont.setPixelSize(pixelSize);
+    // A label too wide for the ring ("100%" in a small one) gets smaller until
+    // it keeps a margin to the ring's inner edge.
+    const double room = innerRect.width() / 2 - qMax(m_rimWidth, m_arcWidth) - labelMargin;
+    while (pixelSize > 1 && !insideCircle(labelInk(QFontMetricsF(labelFont, this), innerRect, text),
+                                          innerRect.center(), room)) {
+        labelFont.setPixelSize(--pixelSize);
+    }
     painter.setFont(labelFont);
     painter.setPen(palette().color(QPalette::Text));
-    painter.drawText(innerRect, Qt::AlignCenter, labelFor(value));
+    painter.drawText(innerRect, Qt::AlignCenter, text);
 }
 
 QString QRoundProgressBar::labelFor(double value) const {

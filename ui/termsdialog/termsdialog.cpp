@@ -2,7 +2,9 @@
 #include "ui_termsdialog.h"
 
 #include "app/display/roundedmask.h"
+#include "ui/common/textlines.h"
 
+#include <QCloseEvent>
 #include <QDebug>
 #include <QFile>
 #include <QKeyEvent>
@@ -51,6 +53,7 @@ void TermsDialog::applyLayout() {
     const int buttonTop = titleBand + textBand;
     const int buttonBand = h - buttonTop;
 
+    fitHeightToText(ui->title);
     ui->title->move((w - ui->title->width()) / 2, (titleBand - ui->title->height()) / 2);
 
     ui->terms->setGeometry(5, titleBand, w - 10, textBand);
@@ -68,6 +71,18 @@ void TermsDialog::applyLayout() {
     const int buttonY = buttonTop + (buttonBand - ui->noagree->height()) / 2;
     ui->noagree->move(noagreeX, buttonY);
     ui->agree->move(noagreeX + 2 * buttonWidth, buttonY);
+}
+
+// Closing from the window system (Alt+F4, the task bar) would leave the
+// agreement unanswered while the program goes on; only the two buttons end
+// the dialog. Closes from the program itself, such as at the end of the
+// session, still go through.
+void TermsDialog::closeEvent(QCloseEvent *event) {
+    if (event->spontaneous()) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
 }
 
 void TermsDialog::agree() {

@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QtTest>
 
+#include <cmath>
+
 namespace {
 
 // Exposes the label text and records what the paint chain computed.
@@ -29,15 +31,21 @@ protected:
     }
 };
 
-// Number of pixels in the centre square of the bar that differ from white.
-int inkInCentre(QRoundProgressBar &bar) {
+// The bar drawn with only its label in black, everything else white.
+QImage labelOnly(QRoundProgressBar &bar) {
     QPalette palette = bar.palette();
-    for (auto role : {QPalette::Window, QPalette::Base, QPalette::AlternateBase}) {
+    for (auto role : {QPalette::Window, QPalette::Base, QPalette::AlternateBase,
+                      QPalette::Highlight, QPalette::WindowText}) {
         palette.setColor(role, Qt::white);
     }
     palette.setColor(QPalette::Text, Qt::black);
     bar.setPalette(palette);
-    const QImage image = bar.grab().toImage();
+    return bar.grab().toImage();
+}
+
+// Number of pixels in the centre square of the bar that differ from white.
+int inkInCentre(QRoundProgressBar &bar) {
+    const QImage image = labelOnly(bar);
     const QRect centre(image.width() / 4, image.height() / 4, image.width() / 2,
                        image.height() / 2);
     int ink = 0;
@@ -62,6 +70,7 @@ private slots:
     void labelsFollowPatternAndPrecision();
     void emptyRangeGivesZeroPercent();
     void arcAtThirtySixPixelsHasInnerRadius34AndLabelSize13();
+    void fullLabelKeepsClearOfTheRing();
     void emptyPatternDrawsNoText();
 };
 
@@ -143,6 +152,7 @@ void RoundProgressBarTest::arcAtThirtySixPixelsHasInnerRadius34AndLabelSize13() 
     bar.setRimWidth(2);
     bar.setPrecision(0);
     bar.setLabelPattern("%v%");
+    bar.setValue(5);
     bar.grab();
     QCOMPARE(bar.innerRadius, 34.0);
     QCOMPARE(bar.labelPixelSize, 13);
@@ -150,6 +160,33 @@ void RoundProgressBarTest::arcAtThirtySixPixelsHasInnerRadius34AndLabelSize13() 
     bar.setShape(QRoundProgressBar::ShapeRing);
     bar.grab();
     QCOMPARE(bar.innerRadius, 27.0);
+}
+
+// The download dialog's ring: its inner edge is 15 pixels from the centre;
+// "100%" must stay at least 2 pixels inside it.
+void RoundProgressBarTest::fullLabelKeepsClearOfTheRing() {
+    QRoundProgressBar bar;
+    bar.resize(36, 36);
+    bar.setShape(QRoundProgressBar::ShapeArc);
+    bar.setRimWidth(2);
+    bar.setArcWidth(2);
+    bar.setPrecision(0);
+    bar.setLabelPattern("%v%");
+    bar.setValue(100);
+    const QImage image = labelOnly(bar);
+    int ink = 0;
+    double farthest = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qGray(image.pixel(x, y)) < 128) {
+                ++ink;
+                farthest = qMax(farthest, std::hypot(x + 0.5 - 18, y + 0.5 - 18));
+            }
+        }
+    }
+    QVERIFY(ink > 20);
+    QVERIFY2(farthest <= 13.5,
+             qPrintable(QString("label reaches %1 px from the centre").arg(farthest)));
 }
 
 void RoundProgressBarTest::emptyPatternDrawsNoText() {
