@@ -228,6 +228,46 @@ private slots:
         QVERIFY(!window->isVisible());
     }
 
+    // After a failed download "稍后" and the close button leave the program
+    // running, unless the upgrade is forced; the upgrade button then offers
+    // a new download.
+    void dismissingAFailedDownload_data() {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QByteArray>("button");
+        QTest::addColumn<bool>("windowStays");
+        QTest::newRow("later") << QStringLiteral("0") << QByteArray("cancel_button") << true;
+        QTest::newRow("close button") << QStringLiteral("0") << QByteArray("close_button") << true;
+        QTest::newRow("forced upgrade: the program ends")
+            << QStringLiteral("1") << QByteArray("cancel_button") << false;
+    }
+    void dismissingAFailedDownload() {
+        QFETCH(QString, type);
+        QFETCH(QByteArray, button);
+        QFETCH(bool, windowStays);
+        // Nothing listens on the discard port: the download fails at once.
+        QString error = startServer({QStringLiteral("--upgrade-version"), QStringLiteral("2.1.0"),
+                                     QStringLiteral("--upgrade-url"),
+                                     QStringLiteral("http://127.0.0.1:9/setup.exe"),
+                                     QStringLiteral("--upgrade-type"), type});
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        writeConfig({{QStringLiteral("serverUrl"), server->baseUrl()},
+                     {QStringLiteral("termsIsRead"), QStringLiteral("true")}});
+        answerNextPrompt(QStringLiteral("ok_button"));
+        openWindow();
+        QTRY_COMPARE(visibleTopLevels<DownloadDialog>().size(), 1);
+        QPointer<DownloadDialog> dialog = visibleTopLevels<DownloadDialog>().first();
+        QTRY_COMPARE(child<QLabel>(dialog, "tip_content")->text(),
+                     QStringLiteral("下载失败，请稍后重试"));
+
+        child<QPushButton>(dialog, button.constData())->click();
+        QTRY_VERIFY(dialog.isNull());
+        QCOMPARE(window->isVisible(), windowStays);
+        if (windowStays) {
+            child<QPushButton>(window, "q_upgrade")->click();
+            QCOMPARE(visibleTopLevels<DownloadDialog>().size(), 1);
+        }
+    }
+
     // The prompt waits for the user while the upgrade reply's watch runs
     // out and releases the reply; answering afterwards must not touch it.
     void answeringThePromptAfterTheReplyIsReleased() {

@@ -84,6 +84,47 @@ private slots:
         QCOMPARE(child<QLabel>(&dialog, "tip_content")->text(), QStringLiteral("服务器连接失败"));
     }
 
+    // A longer message grows the text label and the box by the same height,
+    // the buttons keeping 14 pixels to the bottom edge; a shorter one after it
+    // brings back the built-in size.
+    void longMessagesGrowTheBoxAndShortOnesShrinkIt() {
+        BaseDialog dialog;
+        dialog.setButtons(true, QStringLiteral("确定"), true, QStringLiteral("取消"));
+        QLabel *text = child<QLabel>(&dialog, "tip_content");
+        dialog.setText(QStringLiteral("服务器繁忙：当前排队设备较多，您的投屏请求暂时无法处理，"
+                                      "请稍等一分钟后重试"));
+        const int growth = text->height() - 36;
+        QVERIFY(growth > 0);
+        QCOMPARE(dialog.size(), QSize(380, 180 + growth));
+        QCOMPARE(child<QPushButton>(&dialog, "ok_button")->geometry(),
+                 QRect(298, 136 + growth, 68, 30));
+        QCOMPARE(child<QPushButton>(&dialog, "cancel_button")->geometry(),
+                 QRect(217, 136 + growth, 68, 30));
+        QVERIFY(dialog.mask().contains(QPoint(190, 179 + growth)));
+
+        dialog.setText(QStringLiteral("服务器连接失败"));
+        QCOMPARE(dialog.size(), QSize(380, 180));
+        QCOMPARE(text->geometry(), QRect(110, 60, 240, 36));
+        QCOMPARE(child<QPushButton>(&dialog, "ok_button")->geometry(), QRect(298, 136, 68, 30));
+    }
+
+    // A word wider than the label (a server's error token) is broken inside,
+    // so that no line is cut at the label's right edge.
+    void wordsWiderThanTheLabelAreBroken() {
+        BaseDialog dialog;
+        const QString message = QStringLiteral("请求失败：") +
+                                QStringLiteral("ERR_UPSTREAM_TIMEOUT_0123456789ABCDEFGHIJKLMNOP");
+        dialog.setText(message);
+        QLabel *text = child<QLabel>(&dialog, "tip_content");
+        const QStringList lines = text->text().split(QLatin1Char('\n'));
+        QVERIFY(lines.size() > 1);
+        QCOMPARE(lines.join(QString()), message);
+        for (const QString &line : lines) {
+            QVERIFY(text->fontMetrics().horizontalAdvance(line) <= text->width());
+        }
+        QVERIFY(text->toolTip().isEmpty());
+    }
+
     void resultIsOneOnlyThroughOk_data() {
         QTest::addColumn<QString>("how");
         QTest::addColumn<int>("expected");

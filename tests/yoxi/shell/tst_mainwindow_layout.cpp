@@ -62,19 +62,39 @@ private slots:
         QTest::newRow("editIcon") << QByteArray("editIcon") << QPoint(296, 457);
         QTest::newRow("yoxiButton") << QByteArray("yoxiButton") << QPoint(426, 448);
         QTest::newRow("quitcast") << QByteArray("quitcast") << QPoint(324, 456);
-        QTest::newRow("q_radio_origin") << QByteArray("q_radio_origin") << QPoint(20, 501);
-        QTest::newRow("q_radio_fullscreen") << QByteArray("q_radio_fullscreen") << QPoint(91, 501);
         QTest::newRow("closeButton") << QByteArray("closeButton") << QPoint(730, 11);
         QTest::newRow("minButton") << QByteArray("minButton") << QPoint(702, 11);
-        QTest::newRow("help") << QByteArray("help") << QPoint(697, 506);
-        QTest::newRow("helpSign") << QByteArray("helpSign") << QPoint(677, 508);
-        QTest::newRow("helpContent") << QByteArray("helpContent") << QPoint(457, 325);
         QTest::newRow("titleBg keeps its form place") << QByteArray("titleBg") << QPoint(20, 15);
     }
     void widgetPositions() {
         QFETCH(QByteArray, name);
         QFETCH(QPoint, position);
         QCOMPARE(widget(window, name.constData())->pos(), position);
+    }
+
+    // The radio buttons and the help label are as high as their texts need
+    // (at least their form heights); the rules place them by that height.
+    void bottomCorners() {
+        QWidget *origin = widget(window, "q_radio_origin");
+        QVERIFY(origin->height() >= 19);
+        QCOMPARE(origin->pos(), QPoint(20, 540 - 20 - origin->height()));
+        QCOMPARE(widget(window, "q_radio_fullscreen")->pos(), QPoint(91, origin->y()));
+
+        QWidget *help = widget(window, "help");
+        QVERIFY(help->height() >= 16);
+        QCOMPARE(help->pos(), QPoint(697, 540 - 18 - help->height()));
+        QWidget *sign = widget(window, "helpSign");
+        QCOMPARE(sign->pos(), QPoint(677, help->y() + help->height() / 2 - 6));
+    }
+
+    // The help popup is as tall as its six paragraphs need, never scrolls,
+    // and sits 20 pixels from the right edge.
+    void helpPopupFitsItsText() {
+        auto *content = static_cast<QTextBrowser *>(widget(window, "helpContent"));
+        QVERIFY(content->height() >= 171);
+        QCOMPARE(content->x(), 457);
+        QCOMPARE(content->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        QVERIFY(content->document()->size().height() <= content->contentsRect().height());
     }
 
     void midPicture() { QCOMPARE(widget(window, "mid")->geometry(), QRect(166, 26, 436, 385)); }
