@@ -1,10 +1,8 @@
 #include "textfit.h"
 
 #include <QAbstractButton>
-#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QStyle>
@@ -62,8 +60,8 @@ TextPlace labelText(const QLabel *label) {
 }
 
 // Push buttons centre their text in the style's contents rectangle (which
-// honours style-sheet borders and padding); radio buttons and check boxes put
-// it left of centre beside the indicator.
+// honours style-sheet borders and padding); radio buttons put it beside the
+// indicator, vertically centred.
 TextPlace buttonText(const QAbstractButton *button) {
     QStyleOptionButton option;
     option.initFrom(button);
@@ -75,12 +73,6 @@ TextPlace buttonText(const QAbstractButton *button) {
     if (qobject_cast<const QRadioButton *>(button)) {
         element = QStyle::SE_RadioButtonContents;
         alignment = Qt::AlignLeft | Qt::AlignVCenter;
-    } else if (qobject_cast<const QCheckBox *>(button)) {
-        element = QStyle::SE_CheckBoxContents;
-        alignment = Qt::AlignLeft | Qt::AlignVCenter;
-    } else if (const auto *push = qobject_cast<const QPushButton *>(button);
-               push && push->isFlat()) {
-        option.features |= QStyleOptionButton::Flat;
     }
     TextPlace place;
     place.text = button->text();
