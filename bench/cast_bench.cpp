@@ -1,27 +1,27 @@
-// pixpipe-bench: casts the X screen named by DISPLAY to cast-receiver for a
-// fixed time per run and prints what was delivered and what it cost: frames
-// per second, bit rates, engine CPU seconds per second of cast, peak memory
-// of the engine's process and send latency (arrival minus stamp).
+// pixpipe-bench: our engine against the FFmpeg command line, side by side on
+// the same X screen (DISPLAY), sending it at 1280x720 with its sound.
 //
-// Each run is one line of kRuns. A run with audio casts the sound device too;
-// a run without it points the audio source at a device that cannot open, so
-// that the cast goes on with video only and its figures are the video's.
+// For each scene (a moving screen, then a still one) the two senders take
+// turns in segments of a fixed length, the order swapped every round, so that
+// whatever else loads the machine hits both alike. Each segment starts a
+// fresh sender process and a fresh stream-probe that receives and decodes
+// what it sends; the sender's CPU time and peak memory come from the kernel
+// when it ends (for FFmpeg, the sum of its video and its audio process).
+//
+// The moving scene shows FFmpeg's testsrc2 (played by ffplay) below a
+// barcode clock (barcode-clock) that repaints every 5 ms; stream-probe reads
+// the clock back from each decoded picture: glass-to-decoded latency. The
+// still scene shows one picture and no clock, so it has no latency figures.
 #include "child_process.h"
 #include "pixpipe.h"
-#include "platform/capture_sources.h"
-#include "process_usage.h"
 
 #include <nlohmann/json.hpp>
 
-extern "C" {
-#include <libavutil/log.h>
-}
-
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
+#include <memory>
 #include <optional>
 #include <regex>
 #include <string>
@@ -30,161 +30,299 @@ extern "C" {
 
 namespace {
 
-struct BenchRun {
-    const char *name;
-    int width;
-    int height;
-    bool audio;
-};
+using pixpipe::test::ChildProcess;
 
-const BenchRun kRuns[] = {
-    {"video 1920x1080", 1920, 1080, false},
-    {"video 1280x720", 1280, 720, false},
-    {"video+audio 1920x1080", 1920, 1080, true},
-    {"video+audio 1280x720", 1280, 720, true},
-};
+constexpr int kSentWidth = 1280;
+constexpr int kSentHeight = 720;
+constexpr char kBarcodeRows[] = "40"; // the painted bar, left free by the player
 
-// FFmpeg's pulse input records at 48000 Hz; the receiver states it in the
-// ADTS headers of audio.aac so that the file plays at the right speed.
-constexpr char kPulseSampleRate[] = "48000";
+enum class Sender { Pixpipe, Ffmpeg };
+enum class Scene { Moving, Still };
 
 struct Settings {
-    std::string receiverPath = CAST_RECEIVER_PATH;
-    std::filesystem::path outputDir = std::filesystem::temp_directory_path() / "pixpipe-bench";
-    int seconds = 20;
+    std::string self;
+    int seconds = 12;
+    int rounds = 2;
 };
 
-struct RunResult {
+struct Segment {
     bool ok = false;
     std::string error;
-    double castSeconds = 0;
-    double cpuSeconds = 0;
-    double peakMiB = -1;
-    nlohmann::json stats;
+    double cpuPerSecond = 0;
+    double peakMiB = 0;
+    nlohmann::json probe;
 };
 
-void useSources(bool audio) {
-    pixpipe::CaptureSources sources = pixpipe::platformCaptureSources();
-    if (!audio)
-        sources.audio = {"pulse", "pixpipe-bench-no-such-source", {}, false};
-    pixpipe::setCaptureSourcesForTesting(sources);
+const char *senderName(Sender sender) {
+    return sender == Sender::Pixpipe ? "pixpipe" : "ffmpeg";
 }
 
-RunResult runCast(const BenchRun &run, const Settings &settings) {
-    RunResult result;
-    const std::filesystem::path out =
-        settings.outputDir / std::regex_replace(run.name, std::regex("[^A-Za-z0-9]+"), "-");
-    std::filesystem::remove_all(out);
-    pixpipe::test::ChildProcess receiver({settings.receiverPath, "--port", "0", "--out",
-                                          out.string(), "--audio-rate", kPulseSampleRate},
-                                         true);
-    std::smatch match;
-    const std::string ready = receiver.readLine();
-    if (!receiver.started() ||
-        !std::regex_search(ready, match, std::regex("listening control=(\\d+)"))) {
-        result.error = "cast-receiver did not start";
-        return result;
-    }
+double cpuSeconds(const rusage &usage) {
+    auto seconds = [](const timeval &time) { return time.tv_sec + time.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
 
-    useSources(run.audio);
+// The FFmpeg command line a user would run for the same cast: the screen at
+// 15 fps scaled with bicubic filtering and encoded with the engine's H.264
+// settings, and the sound as a second process (one process with both inputs
+// falls far behind 15 fps).
+std::vector<std::vector<std::string>> ffmpegCommands(int seconds, unsigned videoPort,
+                                                     unsigned audioPort) {
+    const std::string display = std::getenv("DISPLAY");
+    const std::string duration = std::to_string(seconds);
+    const std::string size = std::to_string(kSentWidth) + ":" + std::to_string(kSentHeight);
+    return {
+        {"ffmpeg",
+         "-nostdin",
+         "-loglevel",
+         "error",
+         "-f",
+         "x11grab",
+         "-framerate",
+         "15",
+         "-i",
+         display,
+         "-vf",
+         "scale=" + size + ":flags=bicubic",
+         "-pix_fmt",
+         "yuv420p",
+         "-c:v",
+         "libx264",
+         "-preset",
+         "ultrafast",
+         "-tune",
+         "zerolatency",
+         "-b:v",
+         "1300k",
+         "-g",
+         "60",
+         "-bf",
+         "0",
+         "-qcomp",
+         "0.6",
+         "-qmin",
+         "10",
+         "-qmax",
+         "30",
+         "-qdiff",
+         "4",
+         "-t",
+         duration,
+         "-flush_packets",
+         "1",
+         "-f",
+         "nut",
+         "tcp://127.0.0.1:" + std::to_string(videoPort)},
+        {"ffmpeg",
+         "-nostdin",
+         "-loglevel",
+         "error",
+         "-f",
+         "pulse",
+         "-i",
+         "@DEFAULT_MONITOR@",
+         "-c:a",
+         "aac",
+         "-b:a",
+         "96k",
+         "-ac",
+         "2",
+         "-t",
+         duration,
+         "-flush_packets",
+         "1",
+         "-f",
+         "adts",
+         "tcp://127.0.0.1:" + std::to_string(audioPort)},
+    };
+}
+
+Segment runSegment(Sender sender, const Settings &settings) {
+    Segment segment;
+    ChildProcess probe({STREAM_PROBE_PATH, senderName(sender)}, true);
+    std::smatch match;
+    const std::string ready = probe.readLine();
+    if (!std::regex_search(ready, match, std::regex("video=(\\d+) audio=(\\d+)"))) {
+        segment.error = "stream-probe did not start";
+        return segment;
+    }
+    const unsigned videoPort = std::stoul(match[1]);
+    const unsigned audioPort = std::stoul(match[2]);
+
+    std::vector<std::unique_ptr<ChildProcess>> senders;
+    const auto start = std::chrono::steady_clock::now();
+    if (sender == Sender::Pixpipe) {
+        senders.push_back(std::make_unique<ChildProcess>(
+            std::vector<std::string>{settings.self, "--engine-child", std::to_string(videoPort),
+                                     std::to_string(settings.seconds)},
+            false));
+    } else {
+        for (const auto &command : ffmpegCommands(settings.seconds, videoPort, audioPort))
+            senders.push_back(std::make_unique<ChildProcess>(command, false));
+    }
+    double cpu = 0;
+    for (auto &process : senders) {
+        if (!process->started() ||
+            !process->waitForExit(std::chrono::seconds(settings.seconds + 15))) {
+            segment.error = "a sender did not start or did not end";
+            return segment;
+        }
+        cpu += cpuSeconds(process->usage());
+        segment.peakMiB += process->usage().ru_maxrss / 1024.0; // ru_maxrss is in KiB
+    }
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    segment.cpuPerSecond = cpu / wall;
+
+    segment.probe = nlohmann::json::parse(probe.readLine(), nullptr, false);
+    probe.waitForExit(std::chrono::seconds(10));
+    segment.ok = segment.probe.is_object() && segment.probe.value("pictures", 0) > 0;
+    if (!segment.ok)
+        segment.error = "stream-probe received no pictures";
+    return segment;
+}
+
+// The programs that put a scene on the screen; they end with the object.
+struct ScreenScene {
+    std::vector<std::unique_ptr<ChildProcess>> programs;
+    ChildProcess *clock = nullptr;
+};
+
+std::unique_ptr<ScreenScene> showScene(Scene scene) {
+    auto shown = std::make_unique<ScreenScene>();
+    if (scene == Scene::Moving) {
+        shown->programs.push_back(std::make_unique<ChildProcess>(
+            std::vector<std::string>{"ffplay", "-loglevel", "quiet", "-an", "-f", "lavfi", "-i",
+                                     "testsrc2=size=640x360:rate=15", "-x", "1920", "-y", "1040",
+                                     "-left", "0", "-top", kBarcodeRows, "-noborder"},
+            false));
+        shown->programs.push_back(
+            std::make_unique<ChildProcess>(std::vector<std::string>{BARCODE_CLOCK_PATH}, true));
+        shown->clock = shown->programs.back().get();
+        if (shown->clock->readLine().rfind("ready", 0) != 0)
+            return nullptr;
+    } else {
+        // One picture that stays: ffplay keeps showing the last frame at the end.
+        shown->programs.push_back(std::make_unique<ChildProcess>(
+            std::vector<std::string>{"ffplay", "-loglevel", "quiet", "-an", "-f", "lavfi", "-i",
+                                     "testsrc2=size=640x360:rate=15:duration=0.2", "-x", "1920",
+                                     "-y", "1080", "-left", "0", "-top", "0", "-noborder"},
+            false));
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    return shown;
+}
+
+double percentile(std::vector<double> values, double fraction) {
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[static_cast<size_t>(fraction * (values.size() - 1))];
+}
+
+struct Summary {
+    int segments = 0;
+    double fps = 0, videoKbit = 0, audioKbit = 0, cpu = 0, peakMiB = 0;
+    double latencyP50 = 0, latencyP95 = 0;
+    long unreadable = 0, decodeErrors = 0;
+    std::vector<double> cpuBySegment;
+};
+
+Summary summarise(const std::vector<Segment> &segments) {
+    Summary summary;
+    std::vector<double> latencies;
+    for (const Segment &segment : segments) {
+        if (!segment.ok)
+            continue;
+        const nlohmann::json &probe = segment.probe;
+        ++summary.segments;
+        summary.fps += probe.value("fps", 0.0);
+        summary.videoKbit += probe.value("video_kbit_s", 0.0);
+        summary.audioKbit += probe.value("audio_kbit_s", 0.0);
+        summary.cpu += segment.cpuPerSecond;
+        summary.cpuBySegment.push_back(segment.cpuPerSecond);
+        summary.peakMiB = std::max(summary.peakMiB, segment.peakMiB);
+        summary.unreadable += probe.value("unreadable", 0L);
+        summary.decodeErrors += probe.value("decode_errors", 0L);
+        for (const auto &latency : probe.value("latency_ms", nlohmann::json::array()))
+            latencies.push_back(latency.get<double>());
+    }
+    if (summary.segments > 0) {
+        summary.fps /= summary.segments;
+        summary.videoKbit /= summary.segments;
+        summary.audioKbit /= summary.segments;
+        summary.cpu /= summary.segments;
+    }
+    summary.latencyP50 = percentile(latencies, 0.50);
+    summary.latencyP95 = percentile(latencies, 0.95);
+    return summary;
+}
+
+void printScene(Scene scene, const std::vector<Segment> (&segments)[2]) {
+    const bool moving = scene == Scene::Moving;
+    std::printf("\n%s screen, sent at %dx%d\n", moving ? "moving" : "still", kSentWidth,
+                kSentHeight);
+    std::printf("%-8s %6s %8s %7s %8s %8s %7s %7s %8s  %s\n", "sender", "fps", "video kb/s",
+                "audio kb/s", "cpu s/s", "peak MiB", "lat p50", "lat p95", "unread",
+                "cpu s/s by segment");
+    Summary summaries[2];
+    for (int side = 0; side < 2; ++side) {
+        const Summary &s = summaries[side] = summarise(segments[side]);
+        std::printf("%-8s %6.2f %10.1f %10.1f %8.3f %8.1f", senderName(Sender(side)), s.fps,
+                    s.videoKbit, s.audioKbit, s.cpu, s.peakMiB);
+        if (moving)
+            std::printf(" %7.1f %7.1f %8ld ", s.latencyP50, s.latencyP95, s.unreadable);
+        else
+            std::printf(" %7s %7s %8s ", "-", "-", "-");
+        for (double cpu : s.cpuBySegment)
+            std::printf(" %.3f", cpu);
+        for (const Segment &segment : segments[side]) {
+            if (!segment.ok)
+                std::printf(" [failed: %s]", segment.error.c_str());
+        }
+        if (s.decodeErrors > 0)
+            std::printf(" [%ld decode errors]", s.decodeErrors);
+        std::printf("\n");
+    }
+    const Summary &ours = summaries[0];
+    const Summary &theirs = summaries[1];
+    auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
+    std::printf("pixpipe/ffmpeg: cpu %.2f (goal <= %.1f), peak memory %.2f (goal <= 0.75)",
+                ratio(ours.cpu, theirs.cpu), moving ? 0.9 : 0.5,
+                ratio(ours.peakMiB, theirs.peakMiB));
+    if (moving)
+        std::printf(", latency p50 %.2f, p95 %.2f (goal < 1)",
+                    ratio(ours.latencyP50, theirs.latencyP50),
+                    ratio(ours.latencyP95, theirs.latencyP95));
+    std::printf("\n");
+}
+
+// The engine's side of a segment, run as a child of the benchmark so that its
+// CPU time and peak memory are measured like FFmpeg's.
+int runEngineChild(int port, int seconds) {
     char host[] = "127.0.0.1";
     char code[] = "BENCH1";
-    bench::resetPeakResidentSize();
-    const double cpuBefore = bench::processCpuSeconds();
-    const auto startTime = std::chrono::steady_clock::now();
-    if (startCapture(host, std::stoi(match[1]), code, run.width, run.height) != 1) {
-        result.error = "startCapture failed";
-        stopCapture();
-        return result;
-    }
-    std::this_thread::sleep_for(std::chrono::seconds(settings.seconds));
+    if (startCapture(host, port, code, kSentWidth, kSentHeight) != 1)
+        return 1;
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
     stopCapture();
-    result.castSeconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - startTime).count();
-    result.cpuSeconds = bench::processCpuSeconds() - cpuBefore;
-    result.peakMiB = bench::peakResidentMiB();
-    pixpipe::resetCaptureSourcesForTesting();
-
-    if (!receiver.waitForExit(std::chrono::seconds(10))) {
-        result.error = "cast-receiver did not end after the stop";
-        return result;
-    }
-    std::ifstream statsFile(out / "stats.json");
-    if (!statsFile) {
-        result.error = "no stats.json from cast-receiver";
-        return result;
-    }
-    result.stats = nlohmann::json::parse(statsFile, nullptr, false);
-    result.ok = !result.stats.is_discarded();
-    if (!result.ok)
-        result.error = "stats.json unreadable";
-    return result;
-}
-
-double number(const nlohmann::json &json, std::initializer_list<const char *> path) {
-    const nlohmann::json *node = &json;
-    for (const char *key : path) {
-        if (!node->is_object() || !node->contains(key))
-            return 0;
-        node = &(*node)[key];
-    }
-    return node->is_number() ? node->get<double>() : 0;
-}
-
-void printHeader(FILE *table) {
-    std::fprintf(table, "%-21s %7s %10s %8s %9s %8s %8s %9s %10s\n", "run", "fps", "kbit/s",
-                 "cpu s/s", "peak MiB", "lat p50", "lat p95", "audio p/s", "audio kb/s");
-}
-
-void printRow(FILE *table, const BenchRun &run, const RunResult &result) {
-    if (!result.ok) {
-        std::fprintf(table, "%-21s failed: %s\n", run.name, result.error.c_str());
-        return;
-    }
-    const nlohmann::json &s = result.stats;
-    std::fprintf(table, "%-21s %7.2f %10.1f %8.3f %9.1f %8.0f %8.0f %9.2f %10.1f\n", run.name,
-                 number(s, {"video", "frame_rate"}), number(s, {"video", "bit_rate"}) / 1000,
-                 result.cpuSeconds / result.castSeconds, result.peakMiB,
-                 number(s, {"video", "latency_ms", "p50"}),
-                 number(s, {"video", "latency_ms", "p95"}), number(s, {"audio", "packet_rate"}),
-                 number(s, {"audio", "bit_rate"}) / 1000);
-}
-
-// What the sound costs: the engine CPU per second of cast of each run with
-// audio, minus that of the video-only run of the same size.
-void printAudioCost(FILE *table, const std::vector<RunResult> &results) {
-    for (size_t i = 0; i < results.size(); ++i) {
-        if (!kRuns[i].audio || !results[i].ok)
-            continue;
-        for (size_t j = 0; j < results.size(); ++j) {
-            if (kRuns[j].audio || !results[j].ok || kRuns[j].width != kRuns[i].width ||
-                kRuns[j].height != kRuns[i].height)
-                continue;
-            const double withAudio = results[i].cpuSeconds / results[i].castSeconds;
-            const double videoOnly = results[j].cpuSeconds / results[j].castSeconds;
-            std::fprintf(table, "audio at %dx%d: %+.3f engine CPU s per s of cast\n",
-                         kRuns[i].width, kRuns[i].height, withAudio - videoOnly);
-        }
-    }
+    return 0;
 }
 
 std::optional<Settings> parseArguments(int argc, char **argv) {
     Settings settings;
-    for (int i = 1; i < argc; ++i) {
+    settings.self = argv[0];
+    for (int i = 1; i + 1 < argc; i += 2) {
         const std::string name = argv[i];
-        if (i + 1 >= argc)
-            return std::nullopt;
-        const std::string value = argv[++i];
-        if (name == "--receiver")
-            settings.receiverPath = value;
-        else if (name == "--out")
-            settings.outputDir = value;
-        else if (name == "--seconds")
-            settings.seconds = std::atoi(value.c_str());
+        const int value = std::atoi(argv[i + 1]);
+        if (name == "--seconds")
+            settings.seconds = value;
+        else if (name == "--rounds")
+            settings.rounds = value;
         else
             return std::nullopt;
     }
-    if (settings.seconds <= 0)
+    if (argc % 2 == 0 || settings.seconds < 5 || settings.rounds < 1)
         return std::nullopt;
     return settings;
 }
@@ -192,11 +330,15 @@ std::optional<Settings> parseArguments(int argc, char **argv) {
 } // namespace
 
 int main(int argc, char **argv) {
+    if (argc == 4 && std::string(argv[1]) == "--engine-child")
+        return runEngineChild(std::atoi(argv[2]), std::atoi(argv[3]));
+
     const std::optional<Settings> settings = parseArguments(argc, argv);
     if (!settings) {
-        std::fprintf(stderr, "Usage: pixpipe-bench [--seconds N] [--receiver PATH] [--out DIR]\n"
-                             "Casts the screen of DISPLAY to cast-receiver, N seconds per run "
-                             "(default 20).\n");
+        std::fprintf(stderr,
+                     "Usage: pixpipe-bench [--seconds N (>= 5, default 12)] [--rounds R]\n"
+                     "Runs the engine and the FFmpeg command line in turns on the screen of "
+                     "DISPLAY, R rounds of N s each per scene.\n");
         return 2;
     }
     if (!std::getenv("DISPLAY")) {
@@ -204,24 +346,41 @@ int main(int argc, char **argv) {
         return 2;
     }
 
-    // FFmpeg's per-cast encoder summaries would bury the table.
-    av_log_set_level(AV_LOG_ERROR);
-    // The engine logs to standard output; the table goes to standard error
-    // so that it stays readable when the log is sent elsewhere.
-    std::vector<RunResult> results;
-    for (const BenchRun &run : kRuns)
-        results.push_back(runCast(run, *settings));
-
-    std::fflush(stdout);
-    std::fprintf(stderr,
-                 "\n%d s per run; latency in ms; cpu s/s = engine CPU seconds per second of cast\n",
-                 settings->seconds);
-    printHeader(stderr);
-    for (size_t i = 0; i < results.size(); ++i)
-        printRow(stderr, kRuns[i], results[i]);
-    printAudioCost(stderr, results);
     bool allOk = true;
-    for (const RunResult &result : results)
-        allOk = allOk && result.ok;
+    std::string clockReport;
+    std::vector<Segment> results[2][2]; // [scene][sender]
+    for (Scene scene : {Scene::Moving, Scene::Still}) {
+        std::unique_ptr<ScreenScene> shown = showScene(scene);
+        if (!shown) {
+            std::fprintf(stderr, "pixpipe-bench: the screen scene did not start\n");
+            return 1;
+        }
+        for (int round = 0; round < settings->rounds; ++round) {
+            const Sender first = round % 2 == 0 ? Sender::Pixpipe : Sender::Ffmpeg;
+            const Sender second = first == Sender::Pixpipe ? Sender::Ffmpeg : Sender::Pixpipe;
+            for (Sender sender : {first, second}) {
+                Segment segment = runSegment(sender, *settings);
+                allOk = allOk && segment.ok;
+                std::fprintf(stderr, "%s %s round %d: %s\n",
+                             scene == Scene::Moving ? "moving" : "still", senderName(sender),
+                             round + 1, segment.ok ? "done" : segment.error.c_str());
+                results[int(scene)][int(sender)].push_back(std::move(segment));
+            }
+        }
+        if (shown->clock) {
+            shown->clock->terminate();
+            clockReport = shown->clock->readLine();
+        }
+    }
+
+    std::printf("%d round(s) of %d s per sender and scene, taken in turns; kb/s = kbit/s "
+                "delivered; cpu s/s = sender CPU seconds per second; latency in ms, glass to "
+                "decoded\n",
+                settings->rounds, settings->seconds);
+    printScene(Scene::Moving, results[0]);
+    printScene(Scene::Still, results[1]);
+    std::printf("\nlatency error bound: the painted clock is late by up to one repaint "
+                "interval, so latencies are overstated by at most that: %s",
+                clockReport.empty() ? "(no report from barcode-clock)\n" : clockReport.c_str());
     return allOk ? 0 : 1;
 }

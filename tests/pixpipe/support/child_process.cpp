@@ -53,7 +53,7 @@ std::string ChildProcess::readLine() {
 bool ChildProcess::waitForExit(std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (m_pid > 0) {
-        if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
+        if (wait4(m_pid, nullptr, WNOHANG, &m_usage) == m_pid) {
             m_pid = -1;
             return true;
         }
@@ -70,7 +70,7 @@ void ChildProcess::terminate() {
     kill(m_pid, SIGTERM);
     if (!waitForExit(std::chrono::seconds(5))) {
         kill(m_pid, SIGKILL);
-        waitpid(m_pid, nullptr, 0);
+        wait4(m_pid, nullptr, 0, &m_usage);
         m_pid = -1;
     }
 }

@@ -2,6 +2,7 @@
 // playing a tone.
 #pragma once
 
+#include <sys/resource.h>
 #include <sys/types.h>
 
 #include <chrono>
@@ -26,9 +27,12 @@ public:
     bool waitForExit(std::chrono::milliseconds timeout);
     // SIGTERM, then waits for the child.
     void terminate();
+    // What the child used (CPU times, peak resident size), once it has ended.
+    const rusage &usage() const { return m_usage; }
 
 private:
     pid_t m_pid = -1;
+    rusage m_usage{};
     FILE *m_output = nullptr;
 };
 
