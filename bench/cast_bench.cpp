@@ -176,9 +176,11 @@ Segment runSegment(Sender sender, const Settings &settings) {
 
     segment.probe = nlohmann::json::parse(probe.readLine(), nullptr, false);
     probe.waitForExit(std::chrono::seconds(10));
-    segment.ok = segment.probe.is_object() && segment.probe.value("pictures", 0) > 0;
-    if (!segment.ok)
+    if (!segment.probe.is_object())
+        segment.error = "no report from stream-probe";
+    else if (segment.probe.value("pictures", 0) == 0)
         segment.error = "stream-probe received no pictures";
+    segment.ok = segment.error.empty();
     return segment;
 }
 

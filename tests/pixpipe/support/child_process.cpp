@@ -46,8 +46,15 @@ ChildProcess::~ChildProcess() {
 }
 
 std::string ChildProcess::readLine() {
-    char line[512];
-    return m_output && fgets(line, sizeof line, m_output) ? line : "";
+    std::string line;
+    if (!m_output)
+        return line;
+    for (int c = fgetc(m_output); c != EOF; c = fgetc(m_output)) {
+        line += static_cast<char>(c);
+        if (c == '\n')
+            break;
+    }
+    return line;
 }
 
 bool ChildProcess::waitForExit(std::chrono::milliseconds timeout) {
