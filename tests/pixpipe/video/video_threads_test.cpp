@@ -167,7 +167,7 @@ protected:
     std::vector<int> m_codes;
 };
 
-TEST_F(VideoThreadsTest, ForcesIntraEveryEightyFramesAndStampsWithWallClock) {
+TEST_F(VideoThreadsTest, ForcesIntraEveryEightyFramesStampsWallClockAndMeetsBitRate) {
     useVideoSource("lavfi", kTestPicture);
     startThreads(640, 360);
     const std::vector<CapturedPacket> packets = takePackets(161);
@@ -180,6 +180,15 @@ TEST_F(VideoThreadsTest, ForcesIntraEveryEightyFramesAndStampsWithWallClock) {
     EXPECT_TRUE(pictures[160].intra);
     EXPECT_FALSE(pictures[79].intra);
     EXPECT_FALSE(pictures[159].intra);
+
+    // At this size the test picture is rich enough for the rate control to
+    // spend the configured 1300 kbit/s: 160 pictures after the first are
+    // 10 2/3 s of stream at 15 per second.
+    size_t bytes = 0;
+    for (size_t i = 1; i < packets.size(); ++i)
+        bytes += packets[i].body.size();
+    const double kbitPerSecond = bytes * 8.0 / (160.0 / 15.0) / 1000.0;
+    EXPECT_NEAR(kbitPerSecond, 1300.0, 130.0);
 
     for (const CapturedPacket &packet : packets) {
         EXPECT_EQ(packet.pts, packet.dts);
