@@ -21,9 +21,15 @@ public:
     AVFrame *convert(const AVFrame *picture);
 
 private:
+    bool prepareFor(const AVFrame *picture);
+
     int m_width;
     int m_height;
     SwsContext *m_context = nullptr;
+    // The source the context was made for.
+    int m_sourceWidth = 0;
+    int m_sourceHeight = 0;
+    int m_sourceFormat = AV_PIX_FMT_NONE;
     bool m_failureLogged = false;
 };
 
