@@ -40,7 +40,8 @@ SwsContext *newScaler(const AVFrame *picture, int width, int height) {
 
 } // namespace
 
-FrameScaler::FrameScaler(int width, int height) : m_width(width), m_height(height) {}
+FrameScaler::FrameScaler(int width, int height)
+    : m_width(width), m_height(height), m_pool(width, height) {}
 
 FrameScaler::~FrameScaler() {
     sws_freeContext(m_context);
@@ -61,14 +62,8 @@ bool FrameScaler::prepareFor(const AVFrame *picture) {
 }
 
 AVFrame *FrameScaler::convert(const AVFrame *picture) {
-    AVFrame *frame = av_frame_alloc();
-    int ret = AVERROR(ENOMEM);
-    if (prepareFor(picture) && frame) {
-        frame->format = AV_PIX_FMT_YUV420P;
-        frame->width = m_width;
-        frame->height = m_height;
-        ret = av_frame_get_buffer(frame, 0);
-    }
+    AVFrame *frame = prepareFor(picture) ? m_pool.newFrame() : nullptr;
+    int ret = frame ? 0 : AVERROR(ENOMEM);
     // The frame interface is the one that runs the slices on the threads.
     if (ret >= 0)
         ret = sws_scale_frame(m_context, frame, picture);

@@ -1,6 +1,8 @@
 // Converts captured pictures to the encoded size and to YUV 4:2:0.
 #pragma once
 
+#include "video/picture_pool.h"
+
 extern "C" {
 #include <libavutil/frame.h>
 #include <libswscale/swscale.h>
@@ -15,9 +17,9 @@ public:
     FrameScaler(const FrameScaler &) = delete;
     FrameScaler &operator=(const FrameScaler &) = delete;
 
-    // Converts picture with bicubic filtering into a new frame that owns its
-    // own buffer, so that frames waiting for the encoder never share a
-    // picture that is being written. Returns nullptr on failure.
+    // Converts picture with bicubic filtering into a new frame with a buffer
+    // of its own from the pool, so that frames waiting for the encoder never
+    // share a picture that is being written. Returns nullptr on failure.
     AVFrame *convert(const AVFrame *picture);
 
 private:
@@ -25,6 +27,7 @@ private:
 
     int m_width;
     int m_height;
+    PicturePool m_pool;
     SwsContext *m_context = nullptr;
     // The source the context was made for.
     int m_sourceWidth = 0;
