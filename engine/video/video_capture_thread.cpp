@@ -7,6 +7,7 @@
 #include "queue/media_queues.h"
 #include "video/capture_device.h"
 #include "video/frame_scaler.h"
+#include "video/same_picture.h"
 #include "video/video_decoder.h"
 #include "video/video_encoder.h"
 
@@ -61,36 +62,46 @@ int endCaptureWithError(CastContext *cast, int code) {
     return -1;
 }
 
-// The frame for the encoder from one captured packet: the new picture when
-// the decoder delivered one, otherwise the last picture again. Converted
-// pictures are never written after conversion, so a repeat shares the last
-// one's buffer. Returns nullptr while there is nothing to show yet.
-AVFrame *nextEncoderFrame(AVCodecContext *decoder, FrameScaler &scaler, const AVPacket *packet,
-                          AVFrame *&lastPicture) {
-    AVFrame *decoded = av_frame_alloc();
+// The newest captured picture and its conversion, which the capture thread
+// hands on again while nothing new comes.
+struct LastPictures {
+    AVFrame *captured = nullptr;
     AVFrame *converted = nullptr;
-    if (decoded && decodeNewestPicture(decoder, packet, decoded))
-        converted = scaler.convert(decoded);
-    av_frame_free(&decoded);
-
-    if (converted) {
-        av_frame_free(&lastPicture);
-        lastPicture = av_frame_clone(converted);
-        return converted;
+    ~LastPictures() {
+        av_frame_free(&captured);
+        av_frame_free(&converted);
     }
-    return lastPicture ? av_frame_clone(lastPicture) : nullptr;
+};
+
+// The frame for the encoder from one captured packet: the new picture when
+// the decoder delivered one, otherwise the last picture again. A picture
+// byte for byte the same as the last one (a still screen) would convert to
+// the same frame, so the last conversion is used again without converting.
+// Converted pictures are never written after conversion, so a repeat shares
+// the last one's buffer. Returns nullptr while there is nothing to show yet.
+AVFrame *nextEncoderFrame(AVCodecContext *decoder, FrameScaler &scaler, const AVPacket *packet,
+                          LastPictures &last) {
+    AVFrame *decoded = av_frame_alloc();
+    if (decoded && decodeNewestPicture(decoder, packet, decoded) &&
+        !(last.converted && samePicture(decoded, last.captured))) {
+        if (AVFrame *converted = scaler.convert(decoded)) {
+            av_frame_free(&last.converted);
+            last.converted = converted;
+            av_frame_free(&last.captured);
+            last.captured = decoded;
+            decoded = nullptr;
+        }
+    }
+    av_frame_free(&decoded);
+    return last.converted ? av_frame_clone(last.converted) : nullptr;
 }
 
-} // namespace
-
-int videoCaptureThread(CastContext *cast) {
-    int streamIndex = -1;
-    const int code = setUpCapture(cast, &streamIndex);
-    if (code != 0)
-        return endCaptureWithError(cast, code);
-
+// Reads, converts and queues pictures while the cast runs. The converted
+// pictures and the captured one kept for comparison go when it returns,
+// before the thread reports its end.
+void captureUntilStopped(CastContext *cast, int streamIndex) {
     FrameScaler scaler(cast->m_width, cast->m_height);
-    AVFrame *lastPicture = nullptr;
+    LastPictures lastPictures;
     int64_t frameNumber = 0;
     while (cast->m_running == 1) {
         AVPacket *packet = av_packet_alloc();
@@ -100,7 +111,7 @@ int videoCaptureThread(CastContext *cast) {
             continue;
         }
         if (packet->stream_index == streamIndex) {
-            AVFrame *frame = nextEncoderFrame(cast->m_videoDecoder, scaler, packet, lastPicture);
+            AVFrame *frame = nextEncoderFrame(cast->m_videoDecoder, scaler, packet, lastPictures);
             // A picture read after a stop would never be encoded: the encode
             // thread leaves at its next look at the running flag. Dropping it
             // lets the end marker be what wakes a waiting encode thread.
@@ -115,7 +126,17 @@ int videoCaptureThread(CastContext *cast) {
         }
         av_packet_free(&packet);
     }
-    av_frame_free(&lastPicture);
+}
+
+} // namespace
+
+int videoCaptureThread(CastContext *cast) {
+    int streamIndex = -1;
+    const int code = setUpCapture(cast, &streamIndex);
+    if (code != 0)
+        return endCaptureWithError(cast, code);
+
+    captureUntilStopped(cast, streamIndex);
 
     if (AVFrame *marker = newEndMarkerFrame())
         videoFrameQueue.add(marker, cast->m_running);
