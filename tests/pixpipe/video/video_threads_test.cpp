@@ -42,6 +42,15 @@ int64_t testWallClockMs() {
     return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
+bool sameLuma(const AVFrame *a, const AVFrame *b) {
+    for (int row = 0; row < a->height; ++row) {
+        if (std::memcmp(a->data[0] + row * a->linesize[0], b->data[0] + row * b->linesize[0],
+                        a->width) != 0)
+            return false;
+    }
+    return true;
+}
+
 class VideoThreadsTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -133,6 +142,29 @@ protected:
             sleepMs(2);
         }
         return nullptr;
+    }
+
+    // Runs the capture thread alone until the frame queue is full, stops it
+    // and takes every frame it queued, in order.
+    std::vector<AVFrame *> captureUntilQueueFull(int width, int height) {
+        startThreads(width, height, false);
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (videoFrameQueue.count() < FrameQueue::kProducerLimit &&
+               std::chrono::steady_clock::now() < deadline)
+            sleepMs(5);
+        EXPECT_EQ(videoFrameQueue.count(), FrameQueue::kProducerLimit);
+        stopCast();
+        EXPECT_EQ(resultOf(m_capture), 1);
+
+        std::vector<AVFrame *> frames;
+        while (AVFrame *frame = takeWithin(videoFrameQueue, 100ms)) {
+            if (isEndMarker(frame)) {
+                freeMediaItem(frame);
+                break;
+            }
+            frames.push_back(frame);
+        }
+        return frames;
     }
 
     // Takes n packets from the packet queue, as the send thread would.
@@ -244,23 +276,7 @@ TEST_F(VideoThreadsTest, QueuedFramesKeepTheirOwnPictures) {
     // No encoder runs: the capture thread fills the queue to its limit and
     // every waiting frame must still show the picture it was queued with.
     useVideoSource("lavfi", kTestPicture);
-    startThreads(320, 180, false);
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (videoFrameQueue.count() < FrameQueue::kProducerLimit &&
-           std::chrono::steady_clock::now() < deadline)
-        sleepMs(5);
-    ASSERT_EQ(videoFrameQueue.count(), FrameQueue::kProducerLimit);
-    stopCast();
-    ASSERT_EQ(resultOf(m_capture), 1);
-
-    std::vector<AVFrame *> frames;
-    while (AVFrame *frame = takeWithin(videoFrameQueue, 100ms)) {
-        if (isEndMarker(frame)) {
-            freeMediaItem(frame);
-            break;
-        }
-        frames.push_back(frame);
-    }
+    std::vector<AVFrame *> frames = captureUntilQueueFull(320, 180);
     // Fourteen waited; a fifteenth may have been waiting to be added when
     // the stop came, and then takes the end marker's place.
     ASSERT_GE(frames.size(), static_cast<size_t>(FrameQueue::kProducerLimit));
@@ -271,18 +287,41 @@ TEST_F(VideoThreadsTest, QueuedFramesKeepTheirOwnPictures) {
         EXPECT_EQ(frames[i]->format, AV_PIX_FMT_YUV420P);
         EXPECT_EQ(frames[i]->pict_type == AV_PICTURE_TYPE_I, i == 0);
     }
-    // The test picture moves, so consecutive pictures differ in their luma.
-    for (size_t i = 1; i < frames.size(); ++i) {
-        const AVFrame *a = frames[i - 1];
-        const AVFrame *b = frames[i];
-        bool differ = false;
-        for (int row = 0; row < a->height && !differ; ++row)
-            differ = std::memcmp(a->data[0] + row * a->linesize[0],
-                                 b->data[0] + row * b->linesize[0], a->width) != 0;
-        EXPECT_TRUE(differ) << "frames " << i - 1 << " and " << i << " show the same picture";
+    // The test picture moves, so no two of these pictures are alike; a
+    // picture buffer handed to a new frame while an older one still waited
+    // would make the older one show the newer picture.
+    for (size_t i = 0; i < frames.size(); ++i) {
+        for (size_t j = i + 1; j < frames.size(); ++j)
+            EXPECT_FALSE(sameLuma(frames[i], frames[j]))
+                << "frames " << i << " and " << j << " show the same picture";
     }
     for (AVFrame *frame : frames)
         freeMediaItem(frame);
+}
+
+TEST_F(VideoThreadsTest, StillPicturesGiveAFrameEveryTickAndChangesComeThrough) {
+    // A picture that changes three times a second, captured fifteen times a
+    // second: runs of five identical pictures, as on a slide show.
+    useVideoSource("lavfi", "testsrc2=size=640x360:rate=3,fps=15");
+    std::vector<AVFrame *> frames = captureUntilQueueFull(320, 180);
+    ASSERT_GE(frames.size(), static_cast<size_t>(FrameQueue::kProducerLimit));
+    // Every captured picture gave a frame, and every change shows: between
+    // two changes the same picture repeats exactly five times.
+    std::vector<size_t> changes;
+    for (size_t i = 1; i < frames.size(); ++i) {
+        if (!sameLuma(frames[i - 1], frames[i]))
+            changes.push_back(i);
+    }
+    ASSERT_GE(changes.size(), 2u);
+    for (size_t i = 1; i < changes.size(); ++i)
+        EXPECT_EQ(changes[i] - changes[i - 1], 5u) << "change at frame " << changes[i];
+    EXPECT_LE(changes.front(), 5u);
+    EXPECT_GE(changes.back(), frames.size() - 5);
+    for (AVFrame *frame : frames) {
+        EXPECT_EQ(frame->width, 320);
+        EXPECT_EQ(frame->format, AV_PIX_FMT_YUV420P);
+        freeMediaItem(frame);
+    }
 }
 
 TEST_F(VideoThreadsTest, StopWhileEncoderWaitsEndsBothThreadsThroughEndMarkers) {
