@@ -264,14 +264,17 @@ void printScene(Scene scene, const std::vector<Segment> (&segments)[2]) {
     const bool moving = scene == Scene::Moving;
     std::printf("\n%s screen, sent at %dx%d\n", moving ? "moving" : "still", kSentWidth,
                 kSentHeight);
-    std::printf("%-8s %6s %8s %7s %8s %8s %7s %7s %8s  %s\n", "sender", "fps", "video kb/s",
-                "audio kb/s", "cpu s/s", "peak MiB", "lat p50", "lat p95", "unread",
+    std::printf("%-8s %6s %8s %7s %8s %10s %8s %7s %7s %8s  %s\n", "sender", "fps", "video kb/s",
+                "audio kb/s", "cpu s/s", "cpu ms/pic", "peak MiB", "lat p50", "lat p95", "unread",
                 "cpu s/s by segment");
     Summary summaries[2];
     for (int side = 0; side < 2; ++side) {
         const Summary &s = summaries[side] = summarise(segments[side]);
-        std::printf("%-8s %6.2f %10.1f %10.1f %8.3f %8.1f", senderName(Sender(side)), s.fps,
-                    s.videoKbit, s.audioKbit, s.cpu, s.peakMiB);
+        // CPU per delivered picture: a sender that falls behind and drops
+        // pictures also spends less per second.
+        std::printf("%-8s %6.2f %10.1f %10.1f %8.3f %10.1f %8.1f", senderName(Sender(side)), s.fps,
+                    s.videoKbit, s.audioKbit, s.cpu, s.fps > 0 ? s.cpu / s.fps * 1000 : 0,
+                    s.peakMiB);
         if (moving)
             std::printf(" %7.1f %7.1f %8ld ", s.latencyP50, s.latencyP95, s.unreadable);
         else
@@ -289,8 +292,10 @@ void printScene(Scene scene, const std::vector<Segment> (&segments)[2]) {
     const Summary &ours = summaries[0];
     const Summary &theirs = summaries[1];
     auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
-    std::printf("pixpipe/ffmpeg: cpu %.2f (goal <= %.1f), peak memory %.2f (goal <= 0.75)",
+    std::printf("pixpipe/ffmpeg: cpu %.2f (goal <= %.1f), per picture %.2f, peak memory %.2f "
+                "(goal <= 0.75)",
                 ratio(ours.cpu, theirs.cpu), moving ? 0.9 : 0.5,
+                ratio(ours.cpu / ours.fps, theirs.cpu / theirs.fps),
                 ratio(ours.peakMiB, theirs.peakMiB));
     if (moving)
         std::printf(", latency p50 %.2f, p95 %.2f (goal < 1)",
