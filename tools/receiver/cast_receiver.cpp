@@ -132,6 +132,8 @@ bool CastReceiver::listen(std::string &error) {
 }
 
 bool CastReceiver::openOutputs(std::string &error) {
+    if (!m_options.record)
+        return true;
     std::error_code code;
     std::filesystem::create_directories(m_options.outputDir, code);
     if (code) {
@@ -143,6 +145,8 @@ bool CastReceiver::openOutputs(std::string &error) {
 }
 
 bool CastReceiver::writeStats(std::string &error) {
+    if (!m_options.record)
+        return true;
     std::string text =
         m_stats.toJson().dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) +
         "\n";
@@ -184,6 +188,14 @@ void CastReceiver::closeConnection(Connection &connection) {
     connection.fd = -1;
     std::printf("%s link closed\n", linkName(connection.link));
     std::fflush(stdout);
+    if (m_control.fd < 0 && m_audio.fd < 0)
+        tellCastStopped();
+}
+
+void CastReceiver::tellCastStopped() {
+    if (m_listener && m_listenerInCast)
+        m_listener->castStopped();
+    m_listenerInCast = false;
 }
 
 void CastReceiver::handleMessage(Connection &connection, const MessageAssembler::Message &message) {
@@ -196,6 +208,10 @@ void CastReceiver::handleMessage(Connection &connection, const MessageAssembler:
         std::printf("start command, code %s\n", code.c_str());
         if (m_options.quitAfterSeconds >= 0)
             m_quitAtMs = now + static_cast<int64_t>(m_options.quitAfterSeconds * 1000.0);
+        if (m_listener) {
+            m_listenerInCast = true;
+            m_listener->castStarted(code);
+        }
         break;
     }
     case pixpipe::MSG_STOP:
@@ -203,6 +219,7 @@ void CastReceiver::handleMessage(Connection &connection, const MessageAssembler:
         std::printf("stop command\n");
         if (m_endingSinceMs < 0)
             m_endingSinceMs = now;
+        tellCastStopped();
         if (connection.link == LinkKind::Control && !m_options.silentAfterStop)
             closeConnection(connection);
         break;
@@ -210,11 +227,15 @@ void CastReceiver::handleMessage(Connection &connection, const MessageAssembler:
         m_stats.video(
             {static_cast<uint32_t>(message.body.size()), static_cast<uint32_t>(header.stamp), now});
         m_videoFile.append(message.body.data(), message.body.size());
+        if (m_listener)
+            m_listener->videoPacket(message.body.data(), message.body.size());
         break;
     case pixpipe::MSG_AUDIO:
         m_stats.audio(
             {static_cast<uint32_t>(message.body.size()), static_cast<uint32_t>(header.stamp), now});
         m_audioWriter.write(message.body.data(), message.body.size());
+        if (m_listener)
+            m_listener->audioPacket(message.body.data(), message.body.size());
         break;
     default:
         m_stats.otherMessage();

@@ -5,6 +5,7 @@
 
 #include "audio_writer.h"
 #include "body_file.h"
+#include "cast_listener.h"
 #include "link/message_framing.h"
 #include "receiver_options.h"
 #include "stream_stats.h"
@@ -35,8 +36,11 @@ public:
     // signal.
     bool run(int wakeFd);
 
-    // Writes stats.json into the output folder.
+    // Writes stats.json into the output folder (nothing when not recording).
     bool writeStats(std::string &error);
+
+    // Someone to tell about the cast as it arrives (not owned; may be null).
+    void setListener(CastListener *listener) { m_listener = listener; }
 
 private:
     struct Connection {
@@ -54,6 +58,7 @@ private:
     void closeConnection(Connection &connection);
     void sendQuit();
     void castEnded();
+    void tellCastStopped();
 
     ReceiverOptions m_options;
     uint16_t m_port = 0;
@@ -70,6 +75,9 @@ private:
     StreamStats m_stats;
     BodyFile m_videoFile;
     AudioWriter m_audioWriter;
+
+    CastListener *m_listener = nullptr;
+    bool m_listenerInCast = false; // the listener heard a start and no stop yet
 };
 
 } // namespace receiver

@@ -4,6 +4,8 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 
@@ -37,6 +39,12 @@ bool parseSeconds(const std::string &text, double &value) {
 
 } // namespace
 
+bool isCastCode(const std::string &text) {
+    return text.size() == 6 && std::all_of(text.begin(), text.end(), [](unsigned char c) {
+               return std::isalnum(c) != 0 && c < 0x80;
+           });
+}
+
 std::string usageText() {
     return "Usage: cast-receiver [options]\n"
            "A test receiver for pixpipe casts: listens on a control port P and an audio\n"
@@ -54,15 +62,23 @@ std::string usageText() {
            "  --audio-rate HZ       sample rate stated in the ADTS headers of audio.aac\n"
            "                        (default 44100)\n"
            "  --keep-running        serve cast after cast until SIGINT or SIGTERM\n"
+           "  --show                show the cast in a window like the television: the cast\n"
+           "                        code before a cast, the picture and sound during one;\n"
+           "                        serves cast after cast until the window is closed and\n"
+           "                        records only when --out is given\n"
+           "  --code CODE           the six-letter-or-digit code the window shows\n"
+           "                        (default: a random one, printed)\n"
            "  --help                show this text\n"
            "\n"
            "Prints \"cast-receiver listening control=P audio=P+1\" when ready. Without\n"
            "--keep-running it ends when the cast ends (stop command or quit, then the\n"
-           "links close). stats.json is written on every way out.\n";
+           "links close). stats.json is written on every way out.\n"
+           "In the window, F or a double click toggles full screen.\n";
 }
 
 std::optional<ReceiverOptions> parseOptions(int argc, char **argv, std::string &error) {
     ReceiverOptions options;
+    bool outputGiven = false;
     for (int i = 1; i < argc; ++i) {
         std::string name = argv[i];
         auto value = [&](std::string &out) {
@@ -97,6 +113,7 @@ std::optional<ReceiverOptions> parseOptions(int argc, char **argv, std::string &
         } else if (name == "--out") {
             if (!value(options.outputDir))
                 return std::nullopt;
+            outputGiven = true;
             if (options.outputDir.empty()) {
                 error = "empty output folder";
                 return std::nullopt;
@@ -130,11 +147,24 @@ std::optional<ReceiverOptions> parseOptions(int argc, char **argv, std::string &
             options.audioSampleRate = static_cast<int>(number);
         } else if (name == "--keep-running") {
             options.keepRunning = true;
+        } else if (name == "--show") {
+            options.show = true;
+        } else if (name == "--code") {
+            if (!value(text))
+                return std::nullopt;
+            if (!isCastCode(text)) {
+                error = "bad --code '" + text + "' (six letters or digits)";
+                return std::nullopt;
+            }
+            std::transform(text.begin(), text.end(), text.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+            options.castCode = text;
         } else {
             error = "unknown option '" + name + "'";
             return std::nullopt;
         }
     }
+    options.record = !options.show || outputGiven;
     return options;
 }
 

@@ -18,6 +18,9 @@ struct ReceiverOptions {
     long dropAudioAfter = 0;      // > 0: the same for the audio link
     int audioSampleRate = 44100;  // stated in the ADTS headers of audio.aac
     bool keepRunning = false;     // serve cast after cast until a signal
+    bool show = false;            // show the cast in a window, like the television
+    std::string castCode;         // the code the window shows; empty: a random one
+    bool record = true;           // write the output files (with --show only when --out is given)
     bool help = false;
 };
 
@@ -25,5 +28,8 @@ struct ReceiverOptions {
 std::optional<ReceiverOptions> parseOptions(int argc, char **argv, std::string &error);
 
 std::string usageText();
+
+// Whether text can be a cast code: six letters or digits.
+bool isCastCode(const std::string &text);
 
 } // namespace receiver
