@@ -290,6 +290,8 @@ TEST_F(CastReceiverProcess, BadArgumentsAreRefusedAndHelpIsShown) {
         {{"--bind", "localhost"}, "bad bind address 'localhost'"},
         {{"--quit-after", "-1"}, "bad --quit-after '-1'"},
         {{"--drop-after", "0"}, "bad --drop-after '0'"},
+        {{"--code", "AB12C"}, "bad --code 'AB12C'"},
+        {{"--code", "AB12C!"}, "bad --code 'AB12C!'"},
         {{"--out"}, "option --out needs a value"},
         {{"--verbose"}, "unknown option '--verbose'"},
     };
