@@ -1,14 +1,10 @@
 // Turns the raw AAC packets of a cast into 16-bit interleaved stereo sound.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
-#include <string>
+#include "show/av_decoder.h"
+
 #include <vector>
 
-struct AVCodecContext;
-struct AVFrame;
-struct AVPacket;
 struct SwrContext;
 
 namespace receiver {
@@ -23,13 +19,14 @@ public:
     AacDecoder(const AacDecoder &) = delete;
     AacDecoder &operator=(const AacDecoder &) = delete;
 
-    bool ok() const { return m_decoder != nullptr; }
+    // False when the decoder cannot be opened (error() says why).
+    bool ok() const { return m_decoder.ok(); }
 
     // Decodes one packet; the samples (channels interleaved) it gave, empty
     // when it gave none or was broken (see error()).
     std::vector<int16_t> decode(const uint8_t *data, size_t size);
 
-    void restart();
+    void restart() { m_decoder.restart(); }
     int sampleRate() const { return m_sampleRate; }
     const std::string &error() const { return m_error; }
 
@@ -37,9 +34,7 @@ private:
     bool convert(AVFrame *frame, std::vector<int16_t> &samples);
 
     int m_sampleRate;
-    AVCodecContext *m_decoder = nullptr;
-    AVFrame *m_frame = nullptr;
-    AVPacket *m_packet = nullptr;
+    AvDecoder m_decoder;
     SwrContext *m_resampler = nullptr;
     std::vector<uint8_t> m_adtsFrame;
     std::string m_error;

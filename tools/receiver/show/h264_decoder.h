@@ -1,16 +1,12 @@
 // Turns the H.264 packets of a cast, in order, into RGB pictures.
 #pragma once
 
+#include "show/av_decoder.h"
+
 #include <QImage>
 
-#include <cstddef>
-#include <cstdint>
 #include <optional>
-#include <string>
 
-struct AVCodecContext;
-struct AVFrame;
-struct AVPacket;
 struct SwsContext;
 
 namespace receiver {
@@ -22,15 +18,16 @@ public:
     H264Decoder(const H264Decoder &) = delete;
     H264Decoder &operator=(const H264Decoder &) = delete;
 
-    // False when libavcodec has no H.264 decoder or it cannot be opened.
-    bool ok() const { return m_decoder != nullptr; }
+    // False when libavcodec has no H.264 decoder or it cannot be opened
+    // (error() says why).
+    bool ok() const { return m_decoder.ok(); }
 
     // Decodes one packet. Returns the newest picture it completed, or nothing
     // (the decoder needs more packets, or the packet was broken: see error()).
     std::optional<QImage> decode(const uint8_t *data, size_t size);
 
     // Forgets the reference pictures: the next stream starts afresh.
-    void restart();
+    void restart() { m_decoder.restart(); }
 
     // The last decoding problem, for the log; empty when there was none.
     const std::string &error() const { return m_error; }
@@ -38,9 +35,7 @@ public:
 private:
     std::optional<QImage> toImage(const AVFrame *frame);
 
-    AVCodecContext *m_decoder = nullptr;
-    AVFrame *m_frame = nullptr;
-    AVPacket *m_packet = nullptr;
+    AvDecoder m_decoder;
     SwsContext *m_converter = nullptr;
     std::string m_error;
 };
