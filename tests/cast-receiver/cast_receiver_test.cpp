@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -251,6 +252,36 @@ TEST_F(CastReceiverProcess, FaultOptionsRefuseAudioDropLinksAndStaySilent) {
     EXPECT_EQ(s["video"]["messages"], 3);
     EXPECT_EQ(s["stop_seen"], true);
     EXPECT_EQ(s["connections"]["audio"], 0);
+}
+
+TEST_F(CastReceiverProcess, WithAWindowItServesCastAfterCastAndStillRecords) {
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "no display for the window";
+    ReceiverProcess receiver(arguments({"--show", "--code", "ab12cd"}));
+    ASSERT_TRUE(receiver.waitReady()) << receiver.errors();
+    EXPECT_NE(receiver.output().find("cast code AB12CD"), std::string::npos);
+
+    for (int cast = 0; cast < 2; ++cast) {
+        int control = connectLoopback(receiver.controlPort());
+        ASSERT_GE(control, 0);
+        std::vector<uint8_t> stream = message(MSG_START, {'A', 'B', '1', '2', 'C', 'D'});
+        append(stream, message(MSG_VIDEO, filled(900, 3)));
+        append(stream, message(MSG_STOP, {0, 0, 0, 0}));
+        ASSERT_TRUE(sendAll(control, stream));
+        bool closed = false;
+        readUntilClosed(control, std::chrono::seconds(5), closed);
+        EXPECT_TRUE(closed);
+        close(control);
+    }
+    // Still serving after two casts: it ends with its window or a signal.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    receiver.signal(SIGTERM);
+    EXPECT_EQ(receiver.waitForExit(), 0) << receiver.errors();
+    nlohmann::json s = stats();
+    ASSERT_FALSE(s.is_null());
+    EXPECT_EQ(s["start_code"], "AB12CD");
+    EXPECT_EQ(s["video"]["messages"], 2);
+    EXPECT_EQ(s["connections"]["control"], 2);
 }
 
 TEST_F(CastReceiverProcess, ABusyPortIsAClearError) {
