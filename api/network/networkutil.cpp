@@ -1,5 +1,6 @@
 #include "api/network/networkutil.h"
 
+#include "api/network/logtext.h"
 #include "api/network/qreplytimeout.h"
 #include "ui/basedialog/basedialog.h"
 
@@ -11,6 +12,12 @@
 #include <QSslConfiguration>
 #include <QStringList>
 #include <QUrl>
+
+namespace {
+// No answer of this API comes near this size; a larger reply is aborted and
+// reaches its user as a failed request.
+const qint64 replyLimitBytes = 1024 * 1024;
+} // namespace
 
 NetworkUtil::NetworkUtil(bool flag)
     : QObject(nullptr), sendPrefix(QStringLiteral("/send/pc")),
@@ -111,6 +118,16 @@ void NetworkUtil::setReplyTimeout(int msec) {
 }
 
 void NetworkUtil::watch(QNetworkReply *reply) {
+    // Qt stops reading from the server while this much waits unread, so an
+    // oversized reply is aborted before it can fill memory.
+    reply->setReadBufferSize(replyLimitBytes + 1);
+    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {
+        if (received > replyLimitBytes || total > replyLimitBytes) {
+            qDebug() << "reply too large, aborted:" << received << "of" << total << "bytes from"
+                     << logText(reply->url().toString());
+            reply->abort();
+        }
+    });
     QReplyTimeout *watcher = new QReplyTimeout(reply, replyTimeout);
     connect(watcher, SIGNAL(timeout()), this, SLOT(timeout()));
 }
