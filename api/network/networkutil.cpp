@@ -119,15 +119,19 @@ void NetworkUtil::setReplyTimeout(int msec) {
 
 void NetworkUtil::watch(QNetworkReply *reply) {
     // Qt stops reading from the server while this much waits unread, so an
-    // oversized reply is aborted before it can fill memory.
+    // oversized reply is aborted before it can fill memory. Its users read it
+    // only when it has finished: what is available is all that arrived.
     reply->setReadBufferSize(replyLimitBytes + 1);
-    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {
-        if (received > replyLimitBytes || total > replyLimitBytes) {
-            qDebug() << "reply too large, aborted:" << received << "of" << total << "bytes from"
-                     << logText(reply->url().toString());
+    const auto abortIfTooLarge = [reply] {
+        const qint64 announced = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+        if (reply->bytesAvailable() > replyLimitBytes || announced > replyLimitBytes) {
+            qDebug() << "reply too large, aborted:" << reply->bytesAvailable() << "bytes read,"
+                     << announced << "announced, from" << logText(reply->url().toString());
             reply->abort();
         }
-    });
+    };
+    connect(reply, &QNetworkReply::metaDataChanged, reply, abortIfTooLarge);
+    connect(reply, &QNetworkReply::readyRead, reply, abortIfTooLarge);
     QReplyTimeout *watcher = new QReplyTimeout(reply, replyTimeout);
     connect(watcher, SIGNAL(timeout()), this, SLOT(timeout()));
 }

@@ -340,7 +340,7 @@ private slots:
         int cut = 0;
         for (const QString &message : log.messages()) {
             QVERIFY2(message.size() < 5000, qPrintable(message.left(200)));
-            cut += message.contains(QLatin1String("返回内容：")) &&
+            cut += message.contains(QStringLiteral("返回内容：")) &&
                            message.contains(QLatin1String("...[cut after"))
                        ? 1
                        : 0;
