@@ -1,14 +1,36 @@
 #include "api/download/downloadutil.h"
 
+#include "api/network/logtext.h"
+
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
-#include <QTimer>
 #include <QUrl>
 
+namespace {
+
+const qint64 maximumPackageBytes = qint64(1) << 30;
+// What Qt may hold of the body before it is written to the partial file.
+const qint64 readBufferBytes = 256 * 1024;
+// A transfer must bring at least this much within each stall time-out.
+const qint64 minimumProgressBytes = 1024;
+const int defaultStallTimeoutMs = 30000;
+const int maximumRedirects = 5;
+
+bool isWebAddress(const QUrl &url) {
+    return url.isValid() &&
+           (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
+}
+
+} // namespace
+
 DownloadUtil::DownloadUtil(QObject *parent)
-    : QObject(parent), manager(new QNetworkAccessManager()) {}
+    : QObject(parent), manager(new QNetworkAccessManager()) {
+    m_stallTimer.setSingleShot(true);
+    m_stallTimer.setInterval(defaultStallTimeoutMs);
+    connect(&m_stallTimer, SIGNAL(timeout()), this, SLOT(doProcessStalled()));
+}
 
 DownloadUtil::~DownloadUtil() {
     if (m_reply) {
@@ -26,6 +48,10 @@ DownloadUtil::~DownloadUtil() {
     }
 }
 
+void DownloadUtil::setStallTimeout(int msec) {
+    m_stallTimer.setInterval(msec);
+}
+
 void DownloadUtil::downloadFileFromURL(const QString &url, const QString &fileName) {
     if (m_reply) {
         qDebug() << "downloadFileFromURL----refused, a download is running:" << m_fileName;
@@ -34,32 +60,46 @@ void DownloadUtil::downloadFileFromURL(const QString &url, const QString &fileNa
     m_fileName = fileName;
     m_writeFailed = false;
     m_written = 0;
-    qDebug() << "downloadFileFromURL----url=" << url << ",fileName=" << fileName;
+    m_head.clear();
+    m_refusal.clear();
+    qDebug() << "downloadFileFromURL----url=" << logText(url) << ",fileName=" << fileName;
 
-    if (QFile::exists(partialPath())) {
-        QFile::remove(partialPath());
+    const QUrl address(url, QUrl::TolerantMode);
+    QString refusal;
+    if (!isWebAddress(address)) {
+        refusal = QStringLiteral("not an http or https address: ") + logText(url);
+    } else {
+        if (QFile::exists(partialPath())) {
+            QFile::remove(partialPath());
+        }
+        m_file = new QFile(partialPath());
+        if (!m_file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            refusal = QStringLiteral("cannot create the partial file: ") + m_file->errorString();
+            delete m_file;
+            m_file = nullptr;
+        }
     }
-    m_file = new QFile(partialPath());
-    if (!m_file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        const QString reason = m_file->errorString();
-        delete m_file;
-        m_file = nullptr;
+    if (!refusal.isEmpty()) {
         // Reported from the event loop: the caller connects to the signals
         // after this call returns.
-        QTimer::singleShot(0, manager, [this, reason] {
-            fail(QStringLiteral("cannot create the partial file: ") + reason);
-        });
+        QTimer::singleShot(0, manager, [this, refusal] { fail(refusal); });
         return;
     }
 
     // The default SSL configuration verifies the server's certificate: the
     // package is opened with the system's handler, so its origin must be proven.
-    request.setUrl(QUrl(url, QUrl::TolerantMode));
+    request.setUrl(address);
     // The body arrives as sent, so its size can be held against the announced
     // Content-Length: Qt may end a reply whose connection closed early as if
     // it were complete.
     request.setRawHeader("Accept-Encoding", "identity");
+    // Every redirect is checked before it is followed (doProcessRedirected).
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::UserVerifiedRedirectPolicy);
+    request.setMaximumRedirectsAllowed(maximumRedirects);
     m_reply = manager->get(request);
+    // Qt stops reading from the server while this much waits unwritten.
+    m_reply->setReadBufferSize(readBufferBytes);
 
     connect(m_reply, SIGNAL(readyRead()), this, SLOT(doProcessReadyRead()), Qt::DirectConnection);
     connect(m_reply, SIGNAL(finished()), this, SLOT(doProcessFinished()), Qt::DirectConnection);
@@ -67,12 +107,30 @@ void DownloadUtil::downloadFileFromURL(const QString &url, const QString &fileNa
             SLOT(doProcessDownloadProgress(qint64, qint64)), Qt::DirectConnection);
     connect(m_reply, SIGNAL(error(QNetworkReply::NetworkError)), this,
             SLOT(doProcessError(QNetworkReply::NetworkError)), Qt::DirectConnection);
+    connect(m_reply, SIGNAL(redirected(QUrl)), this, SLOT(doProcessRedirected(QUrl)),
+            Qt::DirectConnection);
+    m_sinceProgress = 0;
+    m_stallTimer.start();
 }
 
 void DownloadUtil::doProcessReadyRead() {
-    if (m_file && m_reply && !writeAvailable(m_reply)) {
-        // Aborting finishes the reply at once; doProcessFinished then discards the file.
-        m_reply->abort();
+    if (!m_file || !m_reply) {
+        return;
+    }
+    // An error page is not written to disk, nor mistaken for a broken package.
+    const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (status.isValid() && (status.toInt() < 200 || status.toInt() > 299)) {
+        refuse(QStringLiteral("HTTP status %1").arg(status.toInt()));
+        return;
+    }
+    if (!writeAvailable(m_reply)) {
+        refuse(QStringLiteral("the package could not be written"));
+        return;
+    }
+    const QString refusal =
+        refusalSoFar(m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(), false);
+    if (!refusal.isEmpty()) {
+        refuse(refusal);
     }
 }
 
@@ -81,6 +139,14 @@ bool DownloadUtil::writeAvailable(QNetworkReply *reply) {
         return false;
     }
     const QByteArray data = reply->readAll();
+    if (m_head.size() < 2) {
+        m_head += data.left(2 - m_head.size());
+    }
+    m_sinceProgress += data.size();
+    if (m_sinceProgress >= minimumProgressBytes) {
+        m_sinceProgress = 0;
+        m_stallTimer.start();
+    }
     const qint64 written = m_file->write(data);
     if (written != data.size()) {
         qDebug() << "download write error:" << m_file->errorString();
@@ -88,6 +154,50 @@ bool DownloadUtil::writeAvailable(QNetworkReply *reply) {
     }
     m_written += qMax<qint64>(written, 0);
     return !m_writeFailed;
+}
+
+QString DownloadUtil::refusalSoFar(qint64 announced, bool ended) const {
+    if (announced > maximumPackageBytes) {
+        return QStringLiteral("announced %1 bytes, more than the %2 allowed")
+            .arg(announced)
+            .arg(maximumPackageBytes);
+    }
+    if (m_written > maximumPackageBytes) {
+        return QStringLiteral("more than the %1 bytes allowed").arg(maximumPackageBytes);
+    }
+    // An installer (a Windows executable) starts with "MZ"; an error page
+    // answered with 200 does not. Other package kinds (an .msi) start otherwise.
+    const bool executable = m_fileName.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive);
+    if (executable && (m_head.size() == 2 || ended) && m_head != "MZ") {
+        return QStringLiteral("not a Windows executable");
+    }
+    return QString();
+}
+
+void DownloadUtil::refuse(const QString &reason) {
+    if (!m_reply) {
+        return;
+    }
+    m_refusal = reason;
+    // Aborting finishes the reply at once; doProcessFinished then discards the file.
+    m_reply->abort();
+}
+
+void DownloadUtil::doProcessRedirected(const QUrl &url) {
+    const bool downgrade = m_reply && m_reply->url().scheme() == QLatin1String("https") &&
+                           url.scheme() == QLatin1String("http");
+    if (!isWebAddress(url) || downgrade) {
+        refuse(QStringLiteral("redirect refused: ") + logText(url.toString()));
+        return;
+    }
+    qDebug() << "download redirected to" << logText(url.toString());
+    emit m_reply->redirectAllowed();
+}
+
+void DownloadUtil::doProcessStalled() {
+    refuse(QStringLiteral("less than %1 bytes arrived in %2 ms")
+               .arg(minimumProgressBytes)
+               .arg(m_stallTimer.interval()));
 }
 
 void DownloadUtil::doProcessDownloadProgress(qint64 received, qint64 total) {
@@ -103,11 +213,12 @@ void DownloadUtil::doProcessFinished() {
     if (!m_reply) {
         return;
     }
+    m_stallTimer.stop();
     QNetworkReply *reply = m_reply;
     m_reply = nullptr;
     reply->deleteLater();
 
-    const bool transferred = reply->error() == QNetworkReply::NoError;
+    const bool transferred = m_refusal.isEmpty() && reply->error() == QNetworkReply::NoError;
     if (m_file && transferred) {
         writeAvailable(reply);
     }
@@ -122,7 +233,10 @@ void DownloadUtil::doProcessFinished() {
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const int code = status.toInt();
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-    if (!transferred) {
+    const QString refusal = refusalSoFar(length.toLongLong(), true);
+    if (!m_refusal.isEmpty()) {
+        fail(m_refusal);
+    } else if (!transferred) {
         fail(QStringLiteral("network error: ") + reply->errorString());
     } else if (!status.isValid() || code < 200 || code > 299) {
         fail(QStringLiteral("HTTP status %1").arg(status.isValid() ? code : 0));
@@ -130,6 +244,8 @@ void DownloadUtil::doProcessFinished() {
         fail(QStringLiteral("incomplete: %1 of %2 bytes").arg(m_written).arg(length.toLongLong()));
     } else if (!written) {
         fail(QStringLiteral("the package could not be written"));
+    } else if (!refusal.isEmpty()) {
+        fail(refusal);
     } else if (moveIntoPlace()) {
         qDebug() << "downloadComplate----fileName=" << m_fileName;
         emit downloadComplate(m_fileName);

@@ -5,16 +5,21 @@
 #include <QNetworkRequest>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 class QFile;
 class QNetworkAccessManager;
 
-// Fetches one file over HTTP(S). The data goes to "<fileName>.tmp" while it
-// arrives; only a download that ends without a network error and with a 2xx
-// status is moved to fileName (replacing an older file there) and reported
-// through downloadComplate. Anything else removes the partial file and is
-// reported through downloadFailed, so a broken transfer or an error page is
-// never taken for the package.
+// Fetches one file over HTTP(S). The data goes to "<fileName>.tmp" as it
+// arrives, through a bounded read buffer; only a download that ends without a
+// network error, with a 2xx status and with the whole announced body is moved
+// to fileName (replacing an older file there) and reported through
+// downloadComplate. Anything else removes the partial file and is reported
+// through downloadFailed, so a broken transfer or an error page is never taken
+// for the package. The server is untrusted: only http and https addresses
+// (also after redirects) are fetched, a package over 1 GiB is refused, a
+// transfer that stalls is given up, and a file named ".exe" must start like a
+// Windows executable.
 class DownloadUtil : public QObject {
     Q_OBJECT
 public:
@@ -24,6 +29,10 @@ public:
     // Starts the download and returns at once. One object serves one download;
     // a call while a download runs is refused.
     void downloadFileFromURL(const QString &url, const QString &fileName);
+
+    // A transfer that receives less than 1 KiB in this many milliseconds is
+    // given up: 30000. Tests shorten it.
+    void setStallTimeout(int msec);
 
 signals:
     void downloadComplate(QString fileName);
@@ -36,10 +45,16 @@ private slots:
     void doProcessFinished();
     void doProcessDownloadProgress(qint64 received, qint64 total);
     void doProcessError(QNetworkReply::NetworkError code);
+    void doProcessRedirected(const QUrl &url);
+    void doProcessStalled();
 
 private:
     QString partialPath() const { return m_fileName + QStringLiteral(".tmp"); }
     bool writeAvailable(QNetworkReply *reply);
+    // Why what has arrived so far cannot be the package; empty while it can.
+    QString refusalSoFar(qint64 announced, bool ended) const;
+    // Ends the running transfer as failed for reason.
+    void refuse(const QString &reason);
     bool moveIntoPlace();
     void fail(const QString &reason);
 
@@ -50,6 +65,12 @@ private:
     QString m_fileName;
     bool m_writeFailed = false;
     qint64 m_written = 0;
+    // The body's first bytes, to tell an executable from an error page.
+    QByteArray m_head;
+    // Set when the transfer was aborted on purpose; says why.
+    QString m_refusal;
+    QTimer m_stallTimer;
+    qint64 m_sinceProgress = 0;
 };
 
 #endif // DOWNLOADUTIL_H

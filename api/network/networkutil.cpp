@@ -1,5 +1,6 @@
 #include "api/network/networkutil.h"
 
+#include "api/network/logtext.h"
 #include "api/network/qreplytimeout.h"
 #include "ui/basedialog/basedialog.h"
 
@@ -11,6 +12,12 @@
 #include <QSslConfiguration>
 #include <QStringList>
 #include <QUrl>
+
+namespace {
+// No answer of this API comes near this size; a larger reply is aborted and
+// reaches its user as a failed request.
+const qint64 replyLimitBytes = 1024 * 1024;
+} // namespace
 
 NetworkUtil::NetworkUtil(bool flag)
     : QObject(nullptr), sendPrefix(QStringLiteral("/send/pc")),
@@ -111,6 +118,20 @@ void NetworkUtil::setReplyTimeout(int msec) {
 }
 
 void NetworkUtil::watch(QNetworkReply *reply) {
+    // Qt stops reading from the server while this much waits unread, so an
+    // oversized reply is aborted before it can fill memory. Its users read it
+    // only when it has finished: what is available is all that arrived.
+    reply->setReadBufferSize(replyLimitBytes + 1);
+    const auto abortIfTooLarge = [reply] {
+        const qint64 announced = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+        if (reply->bytesAvailable() > replyLimitBytes || announced > replyLimitBytes) {
+            qDebug() << "reply too large, aborted:" << reply->bytesAvailable() << "bytes read,"
+                     << announced << "announced, from" << logText(reply->url().toString());
+            reply->abort();
+        }
+    };
+    connect(reply, &QNetworkReply::metaDataChanged, reply, abortIfTooLarge);
+    connect(reply, &QNetworkReply::readyRead, reply, abortIfTooLarge);
     QReplyTimeout *watcher = new QReplyTimeout(reply, replyTimeout);
     connect(watcher, SIGNAL(timeout()), this, SLOT(timeout()));
 }

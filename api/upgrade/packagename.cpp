@@ -1,16 +1,61 @@
 #include "api/upgrade/packagename.h"
 
+#include <QVector>
+
 namespace PackageName {
 
 namespace {
 
-bool allowedInFileName(QChar c) {
+const int longestName = 100;
+// A dot this close to the end of an overlong name starts its extension,
+// which is kept when the name is shortened.
+const int longestExtension = 16;
+
+// Besides the characters Windows forbids in file names, controls and format
+// characters (zero-width and direction marks such as U+202E) are dropped:
+// invisible, they make the shown name differ from the real one.
+bool allowedInFileName(uint c) {
     static const QString forbidden = QStringLiteral("<>:\"/\\|?*");
-    return c.unicode() >= 0x20 && c.unicode() != 0x7f && !forbidden.contains(c);
+    const QChar::Category category = QChar::category(c);
+    return category != QChar::Other_Control && category != QChar::Other_Format &&
+           category != QChar::Other_Surrogate && c != 0xFFFD &&
+           !(c < 0x80 && forbidden.contains(QChar(c)));
 }
 
 bool trimmable(QChar c) {
     return c == QLatin1Char('.') || c.isSpace();
+}
+
+QString trimmed(const QString &name) {
+    int begin = 0;
+    int end = name.size();
+    while (begin < end && trimmable(name.at(begin))) {
+        ++begin;
+    }
+    while (end > begin && trimmable(name.at(end - 1))) {
+        --end;
+    }
+    return name.mid(begin, end - begin);
+}
+
+// The first `length` UTF-16 units of text, one fewer when that would split a
+// character made of two units.
+QString leftWhole(const QString &text, int length) {
+    if (length > 0 && length < text.size() && text.at(length - 1).isHighSurrogate()) {
+        --length;
+    }
+    return text.left(length);
+}
+
+// name cut to longestName characters, keeping a short extension.
+QString shortened(const QString &name) {
+    if (name.size() <= longestName) {
+        return name;
+    }
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString extension =
+        dot > 0 && name.size() - dot <= longestExtension ? name.mid(dot) : QString();
+    return trimmed(leftWhole(name, longestName - extension.size())) + extension;
 }
 
 } // namespace
@@ -27,29 +72,23 @@ QString plainFileName(const QString &text) {
 
     QString plain;
     plain.reserve(name.size());
-    for (const QChar c : qAsConst(name)) {
+    const QVector<uint> characters = name.toUcs4();
+    for (const uint c : characters) {
         if (allowedInFileName(c)) {
-            plain.append(c);
+            plain.append(QString::fromUcs4(&c, 1));
         }
     }
-
-    int begin = 0;
-    int end = plain.size();
-    while (begin < end && trimmable(plain.at(begin))) {
-        ++begin;
-    }
-    while (end > begin && trimmable(plain.at(end - 1))) {
-        --end;
-    }
-    return plain.mid(begin, end - begin);
+    return shortened(trimmed(plain));
 }
 
 QString compose(const QString &name, const QString &version, const QString &suffix) {
     const QString plainName = plainFileName(name);
     const int dot = plainName.lastIndexOf(QLatin1Char('.'));
     const QString base = dot < 0 ? plainName : plainName.left(dot);
-    return base + QLatin1Char('_') + plainFileName(version) + QLatin1Char('.') +
-           plainFileName(suffix);
+    const QString tail =
+        QLatin1Char('_') + plainFileName(version) + QLatin1Char('.') + plainFileName(suffix);
+    // The base gives way first, so that the version and suffix stay whole.
+    return shortened(leftWhole(base, qMax(0, longestName - tail.size())) + tail);
 }
 
 } // namespace PackageName

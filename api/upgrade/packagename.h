@@ -8,13 +8,16 @@
 // system's handler. These helpers keep them to one plain file name.
 namespace PackageName {
 
-// text reduced to a plain file name: directory parts, a drive letter, and
-// characters not allowed in file names (controls, < > : " / \ | ? *) are
-// dropped, as are dots and spaces at either end (so ".." becomes empty).
+// text reduced to a plain file name: directory parts, a drive letter,
+// characters not allowed in file names (< > : " / \ | ? *), and control and
+// format characters (Unicode Cc and Cf, such as U+202E) are dropped, as are
+// dots and spaces at either end (so ".." becomes empty). A name longer than
+// 100 characters is shortened before its extension.
 QString plainFileName(const QString &text);
 
 // The local package name: the part of name before its last "." (all of it
-// without a dot), "_", version, ".", suffix; each part reduced first.
+// without a dot), "_", version, ".", suffix; each part reduced first, and the
+// whole kept to 100 characters.
 // setup.exe, 2.1.0 and exe give setup_2.1.0.exe.
 QString compose(const QString &name, const QString &version, const QString &suffix);
 

@@ -1,5 +1,6 @@
 #include "api/upgrade/yoxiupgrade.h"
 
+#include "api/network/logtext.h"
 #include "api/network/networkutil.h"
 #include "api/upgrade/packagename.h"
 
@@ -52,21 +53,23 @@ void YoxiUpgrade::upgradeResult(QNetworkReply *reply) {
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8(), &parseError);
     if (parseError.error != QJsonParseError::NoError) {
-        qDebug() << "升级返回内容解析出错：" << text;
+        qDebug() << "升级返回内容解析出错：" << logText(text);
         return;
     }
 
     const QJsonObject result = document.object();
-    qDebug() << "返回内容：" << QJsonDocument(result).toJson(QJsonDocument::Indented);
+    qDebug() << "返回内容："
+             << logText(QString::fromUtf8(QJsonDocument(result).toJson(QJsonDocument::Indented)));
     const int code = result.value("code").toInt(0);
     qDebug() << "code=" << code << "!";
 
     if (code != 200) {
-        qDebug() << "upgrade result error" << result.value("msg").toString() << "\n";
+        qDebug() << "upgrade result error" << logText(result.value("msg").toString()) << "\n";
     } else {
         const QJsonObject data = result.value("data").toObject();
         if (data.value("isUpgrade").toInt(0) != 1) {
-            qDebug() << "current version" << data.value("version").toString() << "is latest";
+            qDebug() << "current version" << logText(data.value("version").toString())
+                     << "is latest";
         } else {
             qDebug() << "notice upgrade!";
             const QString version = data.value("version").toString();

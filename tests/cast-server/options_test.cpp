@@ -103,6 +103,9 @@ TEST(Options, UnusableCommandLinesAreRefusedWithTheReason) {
         {{"--upgrade-type", "1"}, "need --upgrade-version"},
         {{"--upgrade-version", "2"}, "--upgrade-version needs"},
         {{"--upgrade-version", "2", "--files", "/srv"}, "--upgrade-version needs"},
+        {{"--connect-data", "{\"width\":"}, "--connect-data"},
+        {{"--pad", "52428800"}, "--pad"},
+        {{"--pad", "connect:-1"}, "--pad"},
     };
     for (const auto &[args, reason] : cases) {
         const ParseResult result = parseOptions(args);

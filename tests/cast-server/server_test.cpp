@@ -327,4 +327,39 @@ TEST_F(CastServerTest, FilesAreServedInEveryVariant) {
     EXPECT_EQ(lines[4]["http_status"], 404);
 }
 
+TEST_F(CastServerTest, HostileAnswersAndGeneratedDownloads) {
+    ServerOptions options;
+    options.connectData = R"({"ip":"127.0.0.1","port":7000,"width":"abc","height":16000})";
+    options.padBytes[Exchange::Heart] = 3000000;
+    start(options);
+
+    // Any cast code is paired with the given data.
+    EXPECT_EQ(post(kConnect, connectFields("ZZ0000"))["data"], json::parse(options.connectData));
+
+    const auto padded = client().Get(
+        (kHeart + query(signedFields({{"timestamp", "1700000000000"}, {"code", "AB12CD"}})))
+            .c_str());
+    ASSERT_TRUE(padded);
+    EXPECT_FALSE(padded->has_header("Content-Length"));
+    EXPECT_EQ(padded->body.size(), 3000000u);
+    const json reply = json::parse(padded->body);
+    EXPECT_EQ(reply["code"], 200);
+    EXPECT_EQ(reply["padding"].get<std::string>().find_first_not_of('x'), std::string::npos);
+
+    const auto generated = client().Get("/generated/200000");
+    ASSERT_TRUE(generated);
+    EXPECT_EQ(generated->get_header_value("Content-Length"), "200000");
+    ASSERT_EQ(generated->body.size(), 200000u);
+    EXPECT_EQ(generated->body.substr(0, 2), "MZ");
+    const auto chunked = client().Get("/generated-nolength/200000");
+    ASSERT_TRUE(chunked);
+    EXPECT_FALSE(chunked->has_header("Content-Length"));
+    EXPECT_EQ(chunked->body, generated->body);
+
+    const auto redirect = client().Get("/redirect?to=file%3A%2F%2F%2Fetc%2Fpasswd");
+    ASSERT_TRUE(redirect);
+    EXPECT_EQ(redirect->status, 302);
+    EXPECT_EQ(redirect->get_header_value("Location"), "file:///etc/passwd");
+}
+
 } // namespace

@@ -46,6 +46,11 @@ private:
     Reply answer(Exchange exchange, const nlohmann::json &fields, nlohmann::json &entry) const;
     void serveFile(const std::string &variant, const httplib::Request &request,
                    httplib::Response &response);
+    void sendPadded(const std::string &body, size_t size, httplib::Response &response);
+    void serveGenerated(const std::string &variant, const httplib::Request &request,
+                        httplib::Response &response);
+    // False once stop() was called.
+    bool isServing();
     void handleUnknown(const httplib::Request &request, httplib::Response &response);
     // Sleeps up to `ms`; returns early when the server stops.
     void pause(int ms);

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 namespace cast_server {
@@ -124,6 +125,25 @@ std::string parseDelay(const std::string &value, ServerOptions &options) {
     return {};
 }
 
+// EXCHANGE:BYTES
+std::string parsePad(const std::string &value, ServerOptions &options) {
+    const std::string usage =
+        "--pad expects EXCHANGE:BYTES with BYTES from 0 to 2147483647, got \"" + value + "\"";
+    const auto colon = value.find(':');
+    if (colon == value.npos) {
+        return usage;
+    }
+    const auto exchanges = exchangesFromName(value.substr(0, colon));
+    const auto bytes = parseInteger(value.substr(colon + 1), 0, 2147483647);
+    if (!exchanges || !bytes) {
+        return usage;
+    }
+    for (Exchange exchange : *exchanges) {
+        options.padBytes[exchange] = *bytes;
+    }
+    return {};
+}
+
 std::string lastPathSegment(const std::string &url) {
     std::string path = url.substr(0, url.find_first_of("?#"));
     const auto slash = path.rfind('/');
@@ -180,7 +200,7 @@ ParseResult parseOptions(const std::vector<std::string> &args) {
                            name == "--refuse" || name == "--delay" || name == "--files" ||
                            name == "--log" || name == "--upgrade-version" ||
                            name == "--upgrade-url" || name == "--upgrade-name" ||
-                           name == "--upgrade-type";
+                           name == "--upgrade-type" || name == "--connect-data" || name == "--pad";
         if (!known) {
             result.error = "unknown option \"" + args[i] + "\"";
             return result;
@@ -214,6 +234,13 @@ ParseResult parseOptions(const std::vector<std::string> &args) {
             error = parseRefusal(value, options);
         } else if (name == "--delay") {
             error = parseDelay(value, options);
+        } else if (name == "--connect-data") {
+            if (!nlohmann::json::accept(value)) {
+                error = "--connect-data expects JSON, got \"" + value + "\"";
+            }
+            options.connectData = value;
+        } else if (name == "--pad") {
+            error = parsePad(value, options);
         } else if (name == "--files") {
             options.filesDir = value;
         } else if (name == "--log") {
@@ -292,6 +319,12 @@ Options:
   --upgrade-name NAME     package file name (default: the URL's last segment)
   --upgrade-type N        "upgradeType" of the announcement (default 0;
                           1 means a forced upgrade)
+  --connect-data JSON     answer every connect with a right sign with "code"
+                          200 and JSON as "data", whatever the cast code
+                          (for replies with unusable values)
+  --pad EXCHANGE:BYTES    make the replies of EXCHANGE (or all) at least BYTES
+                          long with a "padding" string; sent in pieces
+                          without a length, never held whole; repeatable
   --files DIR             serve the files of DIR for download tests:
                             GET /files/NAME           the file, with its length
                             GET /files-nolength/NAME  chunked, no Content-Length
@@ -299,6 +332,14 @@ Options:
                             GET /files-cut/NAME       announces the full length,
                                                       sends half, drops the link
                           a name that is not in DIR answers HTTP 404
+  generated downloads, without --files (N bytes of a repeating pattern that
+  starts with "MZ", made as they are sent, never held whole):
+                            GET /generated/N           with its length
+                            GET /generated-nolength/N  chunked, no length
+                            GET /generated-drip/N      one byte per second
+                            GET /generated-stall/N     announces N, sends half,
+                                                       then stays silent
+  GET /redirect?to=URL      answers 302 with Location URL
   --log FILE              append one JSON line per request to FILE (default:
                           standard error): "method", "path", "exchange",
                           "fields", "sign_ok", "http_status", "reply_code"

@@ -44,6 +44,10 @@ struct ServerOptions {
     std::map<Exchange, Refusal> refusals;
     std::map<Exchange, int> delaysMs;
     std::optional<UpgradeAnnouncement> upgrade;
+    // Hostile answers: the "data" of every accepted connect, as JSON text
+    // (empty: the receiver of the cast code), and replies padded to a size.
+    std::string connectData;
+    std::map<Exchange, long long> padBytes;
     std::string filesDir;
     std::string logPath; // empty: request log on standard error
 };

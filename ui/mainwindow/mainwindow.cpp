@@ -3,6 +3,7 @@
 
 #include "api/heartbeat/heartutil.h"
 #include "api/install/active.h"
+#include "api/network/logtext.h"
 #include "api/network/networkutil.h"
 #include "api/upgrade/yoxiupgrade.h"
 #include "app/display/roundedmask.h"
@@ -56,6 +57,24 @@ const int castCodeLength = 6;
 const int firstAudioFailure = 1005;
 const int lastAudioFailure = 1011;
 const int forcedUpgrade = 1;
+
+// One side of the receiver's picture size from the connect reply. Absent
+// reads as 0, the engine's default size; present, it must be a whole number
+// of pixels from 16 to 4096, or the reply is unusable.
+bool readPictureSide(const QJsonValue &value, int &side) {
+    const int smallest = 16;
+    const int largest = 4096;
+    if (value.isUndefined()) {
+        side = 0;
+        return true;
+    }
+    const double number = value.toDouble(-1);
+    if (!value.isDouble() || number < smallest || number > largest || number != int(number)) {
+        return false;
+    }
+    side = int(number);
+    return true;
+}
 
 QFont pingFangFont(const QFont &base, int pixelSize) {
     QFont font = base;
@@ -430,12 +449,12 @@ void MainWindow::finishedSlot(QNetworkReply *reply) {
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8(), &parseError);
     if (parseError.error != QJsonParseError::NoError) {
-        qDebug() << reply->url() << "  返回内容解析出错：" << text;
+        qDebug() << reply->url() << "  返回内容解析出错：" << logText(text);
         return;
     }
     const QJsonObject object = document.object();
     qDebug() << "返回内容："
-             << QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Indented));
+             << logText(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Indented)));
     const int code = object.value(QStringLiteral("code")).toInt(0);
     qDebug() << "code=" << code;
     if (code != 200) {
@@ -447,12 +466,22 @@ void MainWindow::finishedSlot(QNetworkReply *reply) {
     const QJsonObject data = object.value(QStringLiteral("data")).toObject();
     const QString ip = data.value(QStringLiteral("ip")).toString();
     const int port = data.value(QStringLiteral("port")).toInt(0);
-    int width = data.value(QStringLiteral("width")).toInt(0);
-    int height = data.value(QStringLiteral("height")).toInt(0);
     QByteArray host = ip.toLatin1();
-    qDebug() << "ip=" << ip;
+    qDebug() << "ip=" << logText(ip);
     qDebug() << "port=" << port;
-    qDebug() << "ip.toLatin1().data()=" << host.constData();
+    qDebug() << "ip.toLatin1().data()=" << logText(QString::fromLatin1(host));
+    int width = 0;
+    int height = 0;
+    if (!readPictureSide(data.value(QStringLiteral("width")), width) ||
+        !readPictureSide(data.value(QStringLiteral("height")), height)) {
+        qDebug() << "picture size unusable:"
+                 << logText(QString::fromUtf8(
+                        QJsonDocument(QJsonObject{{QStringLiteral("width"), data.value("width")},
+                                                  {QStringLiteral("height"), data.value("height")}})
+                            .toJson(QJsonDocument::Compact)));
+        showMessage(QStringLiteral("服务器连接失败，请检查网络"), true);
+        return;
+    }
     qDebug() << "width before ===" << width;
     qDebug() << "height before ===" << height;
 

@@ -3,6 +3,7 @@
 // quitting and closing.
 #include "capture/fakeengine.h"
 #include "mainwindow/flowsupport.h"
+#include "peakmemory.h"
 
 #include "ui/basedialog/basedialog.h"
 #include "ui/castingwindow/cancelwindow.h"
@@ -19,6 +20,27 @@
 namespace {
 const char castCode[] = "AB12CD";
 const int receiverPort = 47000;
+
+// Every log message while it lives, besides the usual output.
+class LogRecorder {
+public:
+    LogRecorder() { s_previous = qInstallMessageHandler(record); }
+    ~LogRecorder() {
+        qInstallMessageHandler(s_previous);
+        s_messages.clear();
+    }
+    const QStringList &messages() const { return s_messages; }
+
+private:
+    static void record(QtMsgType type, const QMessageLogContext &context, const QString &text) {
+        s_messages << text;
+        s_previous(type, context, text);
+    }
+    static QtMessageHandler s_previous;
+    static QStringList s_messages;
+};
+QtMessageHandler LogRecorder::s_previous = nullptr;
+QStringList LogRecorder::s_messages;
 
 template <typename T> T *child(QWidget *window, const char *name) {
     T *found = window->findChild<T *>(QLatin1String(name));
@@ -240,6 +262,90 @@ private slots:
         QVERIFY(child<QRadioButton>(window, "q_radio_origin")->isChecked());
         child<QRadioButton>(window, "q_radio_fullscreen")->click();
         QCOMPARE(configValue(QStringLiteral("isOrigin")), QStringLiteral("false"));
+    }
+
+    void hostileConnectRepliesAreRefused_data() {
+        QTest::addColumn<QStringList>("serverArgs");
+        QTest::addColumn<QString>("startedSize");
+        const auto data = [](const char *width, const char *height) {
+            return QStringList{
+                QStringLiteral("--connect-data"),
+                QStringLiteral(R"({"ip":"127.0.0.1","port":%1,"width":%2,"height":%3})")
+                    .arg(receiverPort)
+                    .arg(QLatin1String(width), QLatin1String(height))};
+        };
+        QTest::newRow("16000 x 16000") << data("16000", "16000") << QString();
+        QTest::newRow("width abc") << data(R"("abc")", "720") << QString();
+        QTest::newRow("width as text") << data(R"("1280")", "720") << QString();
+        QTest::newRow("height 15") << data("1280", "15") << QString();
+        QTest::newRow("width 4097") << data("4097", "720") << QString();
+        QTest::newRow("width 0") << data("0", "720") << QString();
+        QTest::newRow("fractional width") << data("1280.5", "720") << QString();
+        QTest::newRow("height null") << data("1280", "null") << QString();
+        QTest::newRow("16 x 4096 is taken") << data("16", "4096") << QStringLiteral("16x4096");
+        // Absent, the size is left to the engine bridge's default.
+        QTest::newRow("size absent is taken")
+            << QStringList{QStringLiteral("--connect-data"),
+                           QStringLiteral(R"({"ip":"127.0.0.1","port":%1})").arg(receiverPort)}
+            << QStringLiteral("1920x1080");
+        QTest::newRow("50 MiB reply")
+            << QStringList{QStringLiteral("--receiver"),
+                           QStringLiteral("%1=127.0.0.1:%2:1280x720")
+                               .arg(QLatin1String(castCode))
+                               .arg(receiverPort),
+                           QStringLiteral("--pad"), QStringLiteral("connect:52428800")}
+            << QString();
+    }
+
+    void hostileConnectRepliesAreRefused() {
+        QFETCH(QStringList, serverArgs);
+        QFETCH(QString, startedSize);
+        TestServer hostile;
+        const QString error = hostile.start(serverArgs);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        writeConfig({{QStringLiteral("serverUrl"), hostile.baseUrl()},
+                     {QStringLiteral("termsIsRead"), QStringLiteral("true")}});
+        QTest::keyClicks(code(), QStringLiteral("ab12cd"));
+        castButton()->click();
+
+        if (!startedSize.isEmpty()) {
+            QTRY_COMPARE(engineCalls(QStringLiteral("startCapture")), 1);
+            QCOMPARE(QStringLiteral("%1x%2").arg(lastStart().width).arg(lastStart().height),
+                     startedSize);
+            return;
+        }
+        QTRY_COMPARE(visibleMessageBoxes().size(), 1);
+        QCOMPARE(takeMessages(), QStringList{QStringLiteral("服务器连接失败，请检查网络")});
+        QCOMPARE(engineCalls(QStringLiteral("startCapture")), 0);
+        QVERIFY(code()->isEnabled() && castButton()->isEnabled());
+        const double peak = peakResidentMiB();
+        qInfo("peak resident memory of the test program: %.1f MiB", peak);
+        QVERIFY(peak > 0 && peak < 200);
+    }
+
+    void longRepliesAreLoggedCut() {
+        TestServer verbose;
+        const QString error =
+            verbose.start({QStringLiteral("--refuse"), QStringLiteral("connect:500:投屏码已过期"),
+                           QStringLiteral("--pad"), QStringLiteral("connect:200000")});
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        writeConfig({{QStringLiteral("serverUrl"), verbose.baseUrl()},
+                     {QStringLiteral("termsIsRead"), QStringLiteral("true")}});
+        LogRecorder log;
+        QTest::keyClicks(code(), QStringLiteral("ab12cd"));
+        castButton()->click();
+        QTRY_COMPARE(visibleMessageBoxes().size(), 1);
+        QCOMPARE(takeMessages(), QStringList{QStringLiteral("投屏码已过期")});
+
+        int cut = 0;
+        for (const QString &message : log.messages()) {
+            QVERIFY2(message.size() < 5000, qPrintable(message.left(200)));
+            cut += message.contains(QStringLiteral("返回内容：")) &&
+                           message.contains(QLatin1String("...[cut after"))
+                       ? 1
+                       : 0;
+        }
+        QCOMPARE(cut, 1);
     }
 
     void audioFailureKeepsTheCast() {

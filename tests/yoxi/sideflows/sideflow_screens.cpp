@@ -53,7 +53,8 @@ int main(int argc, char **argv) {
     QTemporaryDir served;
     qputenv("HOME", home.path().toLocal8Bit());
     QFile package(served.filePath("setup_2.1.0.exe"));
-    if (!package.open(QIODevice::WriteOnly) || package.write(QByteArray(2 << 20, 'p')) < 0) {
+    if (!package.open(QIODevice::WriteOnly) ||
+        package.write(QByteArray("MZ") + QByteArray(2 << 20, 'p')) < 0) {
         qCritical("cannot write the served package");
         return 1;
     }

@@ -3,6 +3,7 @@
 // the download dialog's states driven by real downloads.
 #include "api/download/downloadutil.h"
 #include "app/config/configutil.h"
+#include "peakmemory.h"
 #include "sideflowsupport.h"
 #include "ui/downloaddialog/downloaddialog.h"
 #include "ui/progressbar/qroundprogressbar.h"
@@ -18,6 +19,12 @@
 namespace {
 
 const char *const packageName = "setup_2.1.0.exe";
+const qint64 oneGiB = qint64(1) << 30;
+
+// A query value with every reserved character percent-encoded.
+QString encoded(const QString &value) {
+    return QString::fromLatin1(QUrl::toPercentEncoding(value));
+}
 
 QByteArray readFile(const QString &path) {
     QFile file(path);
@@ -105,6 +112,8 @@ private slots:
     void failedTransfersLeaveNothing();
     void uncreatablePartialFileFailsWithoutRequest();
     void bodyShorterThanAnnouncedFails();
+    void redirectToWebAddressIsFollowed();
+    void oversizedStreamIsRefusedWithBoundedMemory();
 
     void dialogShowsProgressThenOpensPackage();
     void dialogOffersPresentPackageWithoutDownloading();
@@ -145,7 +154,9 @@ void DownloadTest::initTestCase() {
     for (char &byte : m_package) {
         byte = char(generator.bounded(256));
     }
+    m_package.replace(0, 2, "MZ");
     writeFile(m_served.filePath(packageName), m_package);
+    writeFile(m_served.filePath("errorpage.html"), "<html><body>502 Bad Gateway</body></html>");
     QVERIFY2(m_server.start({"--files", m_served.path()}), qPrintable(m_server.error()));
 }
 
@@ -238,21 +249,30 @@ void DownloadTest::unknownLengthReportsTotalMinusOne() {
 }
 
 void DownloadTest::failedTransfersLeaveNothing_data() {
-    QTest::addColumn<QString>("path");
-    QTest::newRow("HTTP 404") << "/files/missing.exe";
-    QTest::newRow("connection dropped half way") << QString("/files-cut/") + packageName;
-    QTest::newRow("server error page") << "/prod-api/no/such/endpoint";
+    QTest::addColumn<QString>("url");
+    QTest::newRow("HTTP 404") << m_server.url("/files/missing.exe");
+    QTest::newRow("connection dropped half way") << m_server.url("/files-cut/") + packageName;
+    QTest::newRow("server error page") << m_server.url("/prod-api/no/such/endpoint");
+    QTest::newRow("not an executable") << m_server.url("/files/errorpage.html");
+    QTest::newRow("local file address") << "file:///etc/passwd";
+    QTest::newRow("other scheme") << "ftp://127.0.0.1/setup.exe";
+    QTest::newRow("redirect to a local file")
+        << m_server.url("/redirect?to=") + encoded("file:///etc/passwd");
+    QTest::newRow("2 GiB announced") << m_server.url("/generated/2147483648");
+    QTest::newRow("silent half way") << m_server.url("/generated-stall/300000");
+    QTest::newRow("one byte a second") << m_server.url("/generated-drip/300000");
 }
 
 void DownloadTest::failedTransfersLeaveNothing() {
-    QFETCH(QString, path);
+    QFETCH(QString, url);
     const QString target = m_target.filePath(packageName);
     DownloadUtil util;
+    util.setStallTimeout(1500);
     QSignalSpy complete(&util, &DownloadUtil::downloadComplate);
     QSignalSpy failed(&util, &DownloadUtil::downloadFailed);
 
-    util.downloadFileFromURL(m_server.url(path), target);
-    QTRY_COMPARE(failed.count(), 1);
+    util.downloadFileFromURL(url, target);
+    QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, 10000);
     QCOMPARE(failed.first().first().toString(), target);
     QTest::qWait(50);
     QCOMPARE(complete.count(), 0);
@@ -286,6 +306,41 @@ void DownloadTest::bodyShorterThanAnnouncedFails() {
     QCOMPARE(complete.count(), 0);
     QVERIFY(!QFile::exists(target));
     QVERIFY(!QFile::exists(target + ".tmp"));
+}
+
+void DownloadTest::redirectToWebAddressIsFollowed() {
+    const QString target = m_target.filePath(packageName);
+    DownloadUtil util;
+    QSignalSpy complete(&util, &DownloadUtil::downloadComplate);
+
+    util.downloadFileFromURL(
+        m_server.url("/redirect?to=") + encoded(m_server.url("/files/") + packageName), target);
+    QTRY_COMPARE(complete.count(), 1);
+    QCOMPARE(readFile(target), m_package);
+}
+
+// A 2 GiB body without a length, made by the server as it sends it: written
+// to disk as it arrives, and refused as soon as it passes 1 GiB.
+void DownloadTest::oversizedStreamIsRefusedWithBoundedMemory() {
+    const QString target = m_target.filePath(packageName);
+    DownloadUtil util;
+    QSignalSpy complete(&util, &DownloadUtil::downloadComplate);
+    QSignalSpy failed(&util, &DownloadUtil::downloadFailed);
+    qint64 received = 0;
+    connect(&util, &DownloadUtil::downloadProcess, this,
+            [&received](qint64 bytes, qint64) { received = bytes; });
+
+    util.downloadFileFromURL(m_server.url("/generated-nolength/2147483648"), target);
+    QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, 180000);
+    QCOMPARE(complete.count(), 0);
+    QVERIFY2(received > oneGiB - 4 * 1024 * 1024 && received <= oneGiB + 4 * 1024 * 1024,
+             qPrintable(QString::number(received)));
+    QVERIFY(!QFile::exists(target));
+    QVERIFY(!QFile::exists(target + ".tmp"));
+
+    const double peak = peakResidentMiB();
+    qInfo("peak resident memory of the test program: %.1f MiB", peak);
+    QVERIFY(peak > 0 && peak < 200);
 }
 
 void DownloadTest::startDialog(DialogRun &run, const QString &url) {
@@ -359,15 +414,18 @@ void DownloadTest::dialogOffersPresentPackageWithoutDownloading() {
 }
 
 void DownloadTest::dialogShowsFailureAndOpensNothing_data() {
-    QTest::addColumn<QString>("path");
-    QTest::newRow("HTTP 404") << "/files/missing.exe";
-    QTest::newRow("connection dropped") << QString("/files-cut/") + packageName;
+    QTest::addColumn<QString>("url");
+    QTest::newRow("HTTP 404") << m_server.url("/files/missing.exe");
+    QTest::newRow("connection dropped") << m_server.url("/files-cut/") + packageName;
+    QTest::newRow("local file address") << "file:///etc/passwd";
+    QTest::newRow("redirect to a local file")
+        << m_server.url("/redirect?to=") + encoded("file:///etc/passwd");
 }
 
 void DownloadTest::dialogShowsFailureAndOpensNothing() {
-    QFETCH(QString, path);
+    QFETCH(QString, url);
     DialogRun run;
-    startDialog(run, m_server.url(path));
+    startDialog(run, url);
     auto *text = run.dialog->findChild<QLabel *>("tip_content");
     auto *ok = run.dialog->findChild<QPushButton *>("ok_button");
     auto *cancel = run.dialog->findChild<QPushButton *>("cancel_button");
@@ -378,8 +436,7 @@ void DownloadTest::dialogShowsFailureAndOpensNothing() {
     QCOMPARE(cancel->text(), QString("稍后"));
     // "稍后" takes the place of the missing "立即升级".
     QCOMPARE(cancel->geometry().right(), run.dialog->width() - 15);
-    QVERIFY(!QFile::exists(downloadFolder() + "/" + packageName));
-    QVERIFY(!QFile::exists(downloadFolder() + "/" + packageName + ".tmp"));
+    QCOMPARE(QDir(downloadFolder()).entryList(QDir::Files | QDir::Hidden), QStringList());
 
     // Leaving reports the failure's dismissal, not the wish to make way.
     QTest::mouseClick(cancel, Qt::LeftButton);
@@ -433,6 +490,8 @@ void DownloadTest::dialogKeepsConfiguredNameInsideDownloadFolder() {
     ConfigUtil config;
     DialogRun run;
     startDialog(run, m_server.url("/files/") + packageName);
+    // The first download must end before its folder goes away.
+    QTRY_COMPARE(run.dialog->findChild<QLabel *>("tip_content")->text(), QString("下载完成！"));
     run.dialog->close();
     QTRY_VERIFY(run.dialog.isNull());
     QDir(downloadFolder()).removeRecursively();

@@ -141,6 +141,24 @@ void UpgradeTest::packageNameIsPlain_data() {
                                          << "2.1.0"
                                          << "../msi"
                                          << "setup_2.1.0.msi";
+    // U+202E would show "setup_2.1.0.exe" reversed; U+200B and U+FEFF hide in
+    // the name, U+0085 and U+009C are C1 controls.
+    QTest::newRow("direction and format marks")
+        << QString::fromUtf8("se\u202Etup\u200B.exe") << QString::fromUtf8("2.1\uFEFF.0\u0085")
+        << QString::fromUtf8("e\u009Cxe") << "setup_2.1.0.exe";
+    QTest::newRow("format mark outside the BMP")
+        << QString::fromUcs4(U"set\U000E0001up.exe") << "2.1.0"
+        << "exe"
+        << "setup_2.1.0.exe";
+    QTest::newRow("long name keeps its suffix") << QString(150, 'a') + ".exe"
+                                                << "2.1.0"
+                                                << "exe" << QString(90, 'a') + "_2.1.0.exe";
+    // Cut where a character of two UTF-16 units would be split.
+    QTest::newRow("long name of wide characters")
+        << QString::fromUcs4(U"a") + QString::fromUcs4(U"\U0001F600").repeated(60) + ".exe"
+        << "2.1.0"
+        << "exe"
+        << QString::fromUcs4(U"a") + QString::fromUcs4(U"\U0001F600").repeated(44) + "_2.1.0.exe";
 }
 
 void UpgradeTest::packageNameIsPlain() {
@@ -246,9 +264,10 @@ void UpgradeTest::unusableRepliesChangeNothing() {
 
 void UpgradeTest::checkAgainstServerSignsAndAnnounces() {
     CastServerProcess server;
-    QVERIFY2(server.start({"--upgrade-version", "2.1.0", "--upgrade-name", "../../evil/setup.exe",
-                           "--upgrade-type", "1", "--upgrade-url",
-                           "http://127.0.0.1:9/files/setup.exe"}),
+    // The name hides a direction change (U+202E) and a zero-width space.
+    const QString name = QString::fromUtf8("../../evil/se\u202Etu\u200Bp.exe");
+    QVERIFY2(server.start({"--upgrade-version", "2.1.0", "--upgrade-name", name, "--upgrade-type",
+                           "1", "--upgrade-url", "http://127.0.0.1:9/files/setup.exe"}),
              qPrintable(server.error()));
     ConfigUtil config;
     config.setValue(config.serverUrl, server.baseUrl());
@@ -262,7 +281,7 @@ void UpgradeTest::checkAgainstServerSignsAndAnnounces() {
     QCOMPARE(config.getValue(config.upgradePackageName, absent), QString("setup_2.1.0.exe"));
     QCOMPARE(config.getValue(config.downloadUrl, absent),
              QString("http://127.0.0.1:9/files/setup.exe"));
-    QCOMPARE(config.getValue(config.fileName, absent), QString("../../evil/setup.exe"));
+    QCOMPARE(config.getValue(config.fileName, absent), name);
 
     const QList<QJsonObject> requests = server.requests();
     QCOMPARE(requests.size(), 1);
