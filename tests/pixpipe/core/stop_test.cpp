@@ -171,3 +171,42 @@ TEST(Stop, TwoHundredCastsInARowFreeEverything) {
         return starts == kCasts && stops == kCasts;
     }));
 }
+
+TEST(Stop, AMessageThatCannotBeFinishedInTimeEndsTheLinkWithoutTheStopCommand) {
+    // A slow link: the body, more than the sender's socket buffer takes,
+    // needs seconds, far more than the stop waits for it.
+    constexpr int kPacketSize = 8 * 1024 * 1024;
+    ReceiverOptions options;
+    options.receiveBufferBytes = 4096;
+    options.readPauseMs = 10;
+    FakeReceiver receiver(options);
+    LogCapture log;
+    ASSERT_EQ(startCastTo(receiver), 1);
+    queueVideoPacket(makePacket(kPacketSize, 1));
+    ASSERT_TRUE(receiver.waitUntil(
+        [](FakeReceiver &r) { return r.connections(Link::Control)[0].bytes.size() > 18 + 4096; }));
+
+    auto begin = std::chrono::steady_clock::now();
+    EXPECT_EQ(stopCapture(), 0);
+    int64_t took = elapsedMs(begin);
+    std::printf("stop with a message in flight took %lld ms\n", static_cast<long long>(took));
+    EXPECT_LT(took, kStopBoundMs);
+    EXPECT_FALSE(log.contains("send stop cmd"));
+    receiver.setReadPause(0);
+
+    // The receiver sees the start command, then the video message cut short
+    // by the end of the link: no stop command inside the body.
+    ASSERT_TRUE(
+        receiver.waitUntil([](FakeReceiver &r) { return r.connections(Link::Control)[0].closed; }));
+    std::vector<uint8_t> expected = headerBytes(MSG_START, 6, 0);
+    for (char digit : std::string("123456"))
+        expected.push_back(static_cast<uint8_t>(digit));
+    std::vector<uint8_t> video = headerBytes(MSG_VIDEO, kPacketSize, 1);
+    std::vector<uint8_t> body = patternBytes(kPacketSize);
+    expected.insert(expected.end(), video.begin(), video.end());
+    expected.insert(expected.end(), body.begin(), body.end());
+    const ConnectionRecord control = receiver.connections(Link::Control)[0];
+    ASSERT_LT(control.bytes.size(), expected.size());
+    EXPECT_TRUE(std::equal(control.bytes.begin(), control.bytes.end(), expected.begin()));
+    EXPECT_TRUE(control.cutShort);
+}
