@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 using namespace pixpipe;
@@ -23,6 +25,20 @@ bool hasStop(FakeReceiver &receiver) {
         if (message.header.type == MSG_STOP)
             return true;
     return false;
+}
+
+size_t openDescriptors() {
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                             std::filesystem::directory_iterator()));
+}
+
+long residentKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    return 0;
 }
 
 } // namespace
@@ -148,7 +164,11 @@ TEST(Stop, ACallbackRunningDuringTheStopEndsBeforeTheStopReturns) {
 TEST(Stop, TwoHundredCastsInARowFreeEverything) {
     FakeReceiver receiver;
     constexpr int kCasts = 200;
+    const size_t descriptorsBefore = openDescriptors();
+    long residentAfterWarmUp = 0;
     for (int i = 0; i < kCasts; ++i) {
+        if (i == 20)
+            residentAfterWarmUp = residentKiB();
         ASSERT_EQ(startCastTo(receiver), 1) << "cast " << i;
         if (i % 20 == 0) {
             // Items that no thread takes are freed with the cast.
@@ -170,6 +190,18 @@ TEST(Stop, TwoHundredCastsInARowFreeEverything) {
         }
         return starts == kCasts && stops == kCasts;
     }));
+    // Every link is closed on both sides and nothing grows from cast to cast.
+    EXPECT_TRUE(receiver.waitUntil([](FakeReceiver &r) {
+        for (Link link : {Link::Control, Link::Audio})
+            for (const auto &connection : r.connections(link))
+                if (!connection.closed)
+                    return false;
+        return true;
+    }));
+    EXPECT_EQ(openDescriptors(), descriptorsBefore);
+    long grown = residentKiB() - residentAfterWarmUp;
+    std::printf("resident memory grew by %ld KiB over %d casts\n", grown, kCasts - 20);
+    EXPECT_LT(grown, 16 * 1024);
 }
 
 TEST(Stop, AMessageThatCannotBeFinishedInTimeEndsTheLinkWithoutTheStopCommand) {
