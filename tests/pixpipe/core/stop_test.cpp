@@ -201,7 +201,11 @@ TEST(Stop, TwoHundredCastsInARowFreeEverything) {
     EXPECT_EQ(openDescriptors(), descriptorsBefore);
     long grown = residentKiB() - residentAfterWarmUp;
     std::printf("resident memory grew by %ld KiB over %d casts\n", grown, kCasts - 20);
+#ifndef __SANITIZE_ADDRESS__
+    // Under AddressSanitizer freed memory waits in quarantine; its leak check
+    // covers that build instead.
     EXPECT_LT(grown, 16 * 1024);
+#endif
 }
 
 TEST(Stop, AMessageThatCannotBeFinishedInTimeEndsTheLinkWithoutTheStopCommand) {
