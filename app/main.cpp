@@ -9,14 +9,12 @@
 #include <QTextCodec>
 
 int main(int argc, char *argv[]) {
-#ifndef _WIN32
     // A crashed copy of this program asked for its report to be shown.
     QString crashCode;
     QString crashAddress;
     if (CrashReport::isReportRequest(argc, argv, &crashCode, &crashAddress)) {
         return CrashReport::runReportProcess(argc, argv, crashCode, crashAddress);
     }
-#endif
 
     QApplication app(argc, argv);
     installFontFallbacks();

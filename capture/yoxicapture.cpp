@@ -2,7 +2,9 @@
 
 #include "capture/enginelibrary.h"
 
+#include <QCoreApplication>
 #include <QDebug>
+#include <QPointer>
 #include <QThread>
 
 namespace {
@@ -32,6 +34,7 @@ void YoxiCapture::startCapture(char *host, int port, char *captureCode, int widt
     const int result =
         engine->startCapture(host, low16(port), captureCode, low16(width), low16(heigth));
     qDebug() << "\r\nstart capture result  = " << result;
+    castOpen = result > 0;
     if (result > 0) {
         qDebug() << "\r\n capture setCallbackDll start--------------";
         engine->setCallback(reinterpret_cast<intptr_t>(this), &YoxiCapture::captureNotice);
@@ -44,6 +47,7 @@ void YoxiCapture::startCapture(char *host, int port, char *captureCode, int widt
 
 void YoxiCapture::stopCapture(bool isNotice) {
     qDebug() << "\r\nstop capture call dylib";
+    castOpen = false;
     if (const EngineExports *engine = engineExports()) {
         const int result = engine->stopCapture();
         qDebug() << "\r\nstop capture result = " << result;
@@ -54,8 +58,29 @@ void YoxiCapture::stopCapture(bool isNotice) {
     }
 }
 
+void YoxiCapture::releaseEndedCast() {
+    if (castOpen) {
+        stopCapture(false);
+    }
+}
+
 void YoxiCapture::foreQuitCapture(int code) {
     qDebug() << "\r\n foreQuitCapture";
+    if (QThread::currentThread() == QCoreApplication::instance()->thread()) {
+        // A code the engine raised during its start, delivered inside
+        // setCallback before captureResult: queued, the window sees it after
+        // the start, as it sees every later code.
+        QPointer<YoxiCapture> self(this);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, code] {
+                if (self) {
+                    emit self->cancelResult(code);
+                }
+            },
+            Qt::QueuedConnection);
+        return;
+    }
     emit cancelResult(code);
 }
 

@@ -15,8 +15,14 @@ class YoxiCapture : public QObject {
 public:
     explicit YoxiCapture(QObject *parent = nullptr);
 
-    // Emits cancelResult(code); called on engine threads.
+    // Emits cancelResult(code); called on engine threads, or on the GUI
+    // thread inside setCallback for a code raised during the start (then
+    // emitted from the event loop, after captureResult).
     void foreQuitCapture(int code);
+    // Frees the engine's cast after the engine ended it by itself (a code
+    // that ends the cast): its memory and threads go before the next cast.
+    // Nothing happens when no cast started here is still open.
+    void releaseEndedCast();
     // The engine's notification callback; userData is the YoxiCapture.
     static void PIXPIPE_CALL captureNotice(intptr_t userData, int code);
 
@@ -35,6 +41,8 @@ public slots:
 
 private:
     ConfigUtil config;
+    // A started engine cast that no stopCapture has freed yet.
+    bool castOpen = false;
 };
 
 #endif // YOXICAPTURE_H

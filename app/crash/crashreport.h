@@ -19,15 +19,17 @@ QString reportBody(const QString &code, const QString &address);
 // Shows the modal report box and waits until the user closes it.
 void showReport(const QString &code, const QString &address);
 
-#ifndef _WIN32
-// The crashed process starts a fresh copy of the executable with these
-// arguments to show its report (see crashsignals.cpp for why).
+// The crashed process starts a fresh copy of the executable with the
+// arguments reportArgument, code and address to show its report: the
+// crashing thread may be any thread and may hold any lock, so Qt can not be
+// used there (see crashsignals.cpp and crashfilterwindows.cpp).
+extern const char reportArgument[];
+
 // Returns true and fills code and address when argv is such a request.
 bool isReportRequest(int argc, char **argv, QString *code, QString *address);
 
 // Entry of the report process: builds the application and shows the report.
 int runReportProcess(int argc, char **argv, const QString &code, const QString &address);
-#endif
 
 } // namespace CrashReport
 

@@ -31,7 +31,6 @@
 namespace CrashReport {
 namespace {
 
-const char reportArgument[] = "--crash-report";
 const int fatalSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 
 // Filled once by install(); the handler only reads it.
@@ -54,20 +53,6 @@ void formatHex(std::uintptr_t value, char (&out)[hexDigitsMax + 1]) {
         out[i] = reversed[count - 1 - i];
     }
     out[count] = '\0';
-}
-
-bool isHexText(const char *text) {
-    const size_t length = std::strlen(text);
-    if (length == 0 || length > static_cast<size_t>(hexDigitsMax)) {
-        return false;
-    }
-    for (size_t i = 0; i < length; ++i) {
-        const char c = text[i];
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) {
-            return false;
-        }
-    }
-    return true;
 }
 
 pid_t forkWithoutHandlers() {
@@ -136,22 +121,6 @@ void install() {
     for (int signalNumber : fatalSignals) {
         sigaction(signalNumber, &action, nullptr);
     }
-}
-
-bool isReportRequest(int argc, char **argv, QString *code, QString *address) {
-    if (argc != 4 || std::strcmp(argv[1], reportArgument) != 0 || !isHexText(argv[2]) ||
-        !isHexText(argv[3])) {
-        return false;
-    }
-    *code = QString::fromLatin1(argv[2]);
-    *address = QString::fromLatin1(argv[3]);
-    return true;
-}
-
-int runReportProcess(int argc, char **argv, const QString &code, const QString &address) {
-    QApplication app(argc, argv);
-    showReport(code, address);
-    return 0;
 }
 
 } // namespace CrashReport

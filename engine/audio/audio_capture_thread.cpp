@@ -56,14 +56,14 @@ FillResult fillFifo(CastContext *cast, int frameSize, int *failureCode) {
     while (av_audio_fifo_size(cast->m_sampleFifo) < frameSize && cast->m_audioRunning == 1) {
         AVFrame *input = av_frame_alloc();
         if (!input) {
-            logErrorLine("Could not allocate input frame\n");
+            logLine("Could not allocate input frame\n");
             *failureCode = kReadFailure;
             return FillResult::Filled;
         }
         const DecodeResult decoded =
             readDecodedFrame(cast->m_audioInput, cast->m_audioDecoder, input);
         if (decoded.error != 0) {
-            logErrorLine("decode audio frame failed!\n");
+            logLine("decode audio frame failed!\n");
             *failureCode = kReadFailure;
         } else if (decoded.dataPresent) {
             *failureCode =

@@ -31,7 +31,7 @@ AVFrame *cutFrame(AVAudioFifo *fifo, const AVCodecContext *encoder, int frameSiz
 
     if (av_audio_fifo_read(fifo, reinterpret_cast<void **>(frame->data), sampleCount) <
         sampleCount) {
-        logErrorLine("Could not read data from FIFO\n");
+        logLine("Could not read data from FIFO\n");
         av_frame_free(&frame);
         return nullptr;
     }

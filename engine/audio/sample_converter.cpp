@@ -71,7 +71,7 @@ int convertIntoFifo(SwrContext *resampler, AVAudioFifo *fifo, const AVCodecConte
     ConvertedSamples converted;
     converted.planes = static_cast<uint8_t **>(av_calloc(channels, sizeof(*converted.planes)));
     if (!converted.planes) {
-        logErrorLine("Could not allocate converted input sample pointers\n");
+        logLine("Could not allocate converted input sample pointers\n");
         return kConversionFailure;
     }
     int error =
@@ -95,12 +95,12 @@ int convertIntoFifo(SwrContext *resampler, AVAudioFifo *fifo, const AVCodecConte
 
     error = av_audio_fifo_realloc(fifo, av_audio_fifo_size(fifo) + convertedCount);
     if (error < 0) {
-        logErrorLine("Could not reallocate FIFO\n");
+        logLine("Could not reallocate FIFO\n");
         return kConversionFailure;
     }
     if (av_audio_fifo_write(fifo, reinterpret_cast<void **>(converted.planes), convertedCount) <
         convertedCount) {
-        logErrorLine("Could not write data to FIFO\n");
+        logLine("Could not write data to FIFO\n");
         return kConversionFailure;
     }
     return 0;

@@ -60,6 +60,10 @@ struct CastContext {
     std::atomic<bool> m_released{false};
     std::atomic<int32_t> m_notified{0};
 
+    // Set by a stop that arrives while the start is still connecting: the
+    // connects give up and the start fails.
+    std::atomic<bool> m_startCancelled{false};
+
     char m_ip[16] = {};
     uint16_t m_port = 0;
 
@@ -74,6 +78,10 @@ struct CastContext {
     // again, so the host may delete the callback's receiver after stopCapture.
     std::mutex m_callbackLock;
     bool m_callbacksClosed = false;
+    // Codes raised before the host registered its callback (a capture device
+    // that fails inside the start), delivered by setCallback. Under the
+    // callback lock.
+    std::vector<int> m_pendingCodes;
 
     // A socket replaced by a reconnect is shut down at once (waking any
     // thread blocked on it) but closed only later, so that no thread can use

@@ -28,10 +28,10 @@ int startCast(CastContext *cast, const char *host, int port, const char *castNum
               int height);
 
 // Ends a cast from the caller's thread: sends the stop command if the cast
-// still runs (after the video send thread has ended, so that the command
-// follows a whole message), gives the threads kStopGraceMs to end, then shuts the links
-// down until they have ended, and releases the context. Returns only when
-// every thread has ended and release has finished.
+// still runs and the video send thread has finished its message (otherwise
+// the control link is closed without it), gives the threads kStopGraceMs to
+// end, then shuts the links down until they have ended, and releases the
+// context. Returns only when every thread has ended and release has finished.
 void stopCast(CastContext *cast);
 
 // Closes the callbacks, joins the threads, detaches the queues and frees the

@@ -8,20 +8,29 @@ namespace pixpipe {
 
 namespace {
 
+// At most one once-only code and one failure of each audio thread can be
+// raised before the host registers; the bound only guards the list.
+constexpr size_t kMaxPendingCodes = 8;
+
 // Runs the callback under the callback lock; `once` claims m_notified first.
+// Without a callback yet the code is kept for setCallback.
 void notify(CastContext *cast, int code, bool once) {
     std::lock_guard<std::mutex> lock(cast->m_callbackLock);
-    CaptureCallback callback = cast->m_callback.load();
-    if (cast->m_callbacksClosed || !callback)
+    if (cast->m_callbacksClosed)
         return;
     if (once && cast->m_notified.exchange(1) != 0)
         return;
-    callback(cast->m_userData.load(), code);
+    CaptureCallback callback = cast->m_callback.load();
+    if (callback)
+        callback(cast->m_userData.load(), code);
+    else if (cast->m_pendingCodes.size() < kMaxPendingCodes)
+        cast->m_pendingCodes.push_back(code);
 }
 
-void clearFlag(std::atomic<int32_t> &flag) {
+// True when this call changed the flag from 1 to 0.
+bool clearFlag(std::atomic<int32_t> &flag) {
     int32_t running = 1;
-    flag.compare_exchange_strong(running, 0);
+    return flag.compare_exchange_strong(running, 0);
 }
 
 void closeSocketField(std::atomic<SocketHandle> &field) {
@@ -64,6 +73,22 @@ void notifyOnce(CastContext *cast, int code) {
 
 void notifyWithoutGuard(CastContext *cast, int code) {
     notify(cast, code, false);
+}
+
+void registerCallback(CastContext *cast, intptr_t userData, CaptureCallback fn) {
+    std::lock_guard<std::mutex> lock(cast->m_callbackLock);
+    cast->m_userData.store(userData);
+    cast->m_callback.store(fn);
+    if (cast->m_callbacksClosed)
+        return;
+    for (int code : cast->m_pendingCodes)
+        fn(userData, code);
+    cast->m_pendingCodes.clear();
+}
+
+void discardPendingCodes(CastContext *cast) {
+    std::lock_guard<std::mutex> lock(cast->m_callbackLock);
+    cast->m_pendingCodes.clear();
 }
 
 void closeCallbacks(CastContext *cast) {
@@ -116,12 +141,28 @@ void release(CastContext *cast) {
     cast->m_releaseFinished.set();
 }
 
-void failVideoSide(CastContext *cast, int code) {
-    clearFlag(cast->m_running);
+void endCastOnFailure(CastContext *cast, int code, bool stopCommand) {
+    bool endsCast = clearFlag(cast->m_running);
     clearFlag(cast->m_audioRunning);
     wakeAllConsumers(cast);
+    // Only the failure that ended the cast closes the links; a later one
+    // (a send failing after the receiver's quit) finds them closed or
+    // being closed by the stop.
+    if (!endsCast) {
+        notifyOnce(cast, code);
+        release(cast);
+        return;
+    }
+    bool stopSent = stopCommand && sendStopAfterMessage(cast);
     notifyOnce(cast, code);
+    endWorkers(cast, stopSent ? kStopGraceMs : 0);
     release(cast);
+}
+
+void failVideoSide(CastContext *cast, int code) {
+    // The video pipeline's own failures leave the control link sound; -1
+    // (link lost) and 0 (the receiver ended the cast) come from the link.
+    endCastOnFailure(cast, code, code > 0);
 }
 
 void failAudioSide(CastContext *cast, int code) {

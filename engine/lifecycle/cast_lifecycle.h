@@ -3,6 +3,7 @@
 #pragma once
 
 #include "lifecycle/cast_context.h"
+#include "lifecycle/cast_control.h"
 
 namespace pixpipe {
 
@@ -11,6 +12,15 @@ void notifyOnce(CastContext *cast, int code);
 
 // Calls the callback whenever one is set (audio side).
 void notifyWithoutGuard(CastContext *cast, int code);
+
+// Stores the host's callback and delivers, on the calling thread, the codes
+// raised before it was registered, in order. A worker that raises a code
+// meanwhile waits, so each code reaches the host once.
+void registerCallback(CastContext *cast, intptr_t userData, CaptureCallback fn);
+
+// Forgets the codes kept for setCallback (a failed start reports through its
+// result instead).
+void discardPendingCodes(CastContext *cast);
 
 // After this no callback of the cast runs; waits for one that is running.
 void closeCallbacks(CastContext *cast);
@@ -23,9 +33,26 @@ void release(CastContext *cast);
 
 // The common end of a fatal video-side error, after the thread has set its
 // own done flag and signalled the event the next thread waits on: clears both
-// running flags, wakes every queue consumer, notifies once with code and
-// releases.
+// running flags and wakes every queue consumer; when this ends the cast, sends
+// the stop command (stopCommand, and the video message in flight finished),
+// shuts both links down so that every worker wakes, and waits for the
+// workers; notifies once with code; releases. Needs no call from the host.
+void endCastOnFailure(CastContext *cast, int code, bool stopCommand);
+
+// endCastOnFailure with the stop command for the video pipeline's own codes
+// (1001 to 1004), without it for -1 and 0, whose cause is the link.
 void failVideoSide(CastContext *cast, int code);
+
+// Sends the stop command after the video send thread has ended, waiting for
+// it up to kStopSendThreadWaitMs. When it is still inside a message the
+// command would land in the middle of a body; it is then not sent. True
+// when the command went out.
+bool sendStopAfterMessage(CastContext *cast);
+
+// Waits up to graceMs for the workers to end on their own, then shuts the
+// links down (again whenever a reconnect put a new socket in a field) until
+// every worker has ended.
+void endWorkers(CastContext *cast, int graceMs);
 
 // The common end of an audio-side failure, after the thread has set its own
 // done flag and signalled the downstream event: clears m_audioRunning, wakes

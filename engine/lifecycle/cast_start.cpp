@@ -30,12 +30,19 @@ void attachQueues(CastContext *cast) {
     audioFrameQueue.attachReadyEvent(&cast->m_audioFrameEvent);
 }
 
-int failStart(CastContext *cast) {
+// The start failure path. The start's own -1 goes to the host as the result
+// of startCapture; a callback registered later hears nothing of this cast.
+int failStart(CastContext *cast, bool startSent) {
     logLine("star cast failed\n");
+    endCastOnFailure(cast, -1, startSent);
+    discardPendingCodes(cast);
+    return -1;
+}
+
+// No thread exists to set these.
+void markAllWorkersDone(CastContext *cast) {
     for (const WorkerThread &worker : kWorkerThreads)
         (cast->*worker.doneFlag).store(1);
-    failVideoSide(cast, -1);
-    return -1;
 }
 
 // Sends MSG_START on the control link; false when the send failed.
@@ -48,7 +55,8 @@ bool sendStartCommand(CastContext *cast, const char *castNum) {
             commandText.c_str(), static_cast<int>(codeLength));
     int sent = sendSome(cast->m_nsock.load(), command.data(), command.size());
     logLine("send startcmd ret = %d, time = %d\n", sent, static_cast<int>(tickCountMs()));
-    if (sent < 0) {
+    // A command cut short would leave the receiver inside a message.
+    if (sent != static_cast<int>(command.size())) {
         logLine("send start cmd failed, error=%d\n", lastSocketError());
         return false;
     }
@@ -76,8 +84,7 @@ int startCast(CastContext *cast, const char *host, int port, const char *castNum
     cast->m_port = static_cast<uint16_t>(port & 0xFFFF);
 
     startSocketLibrary();
-    audioReconnect(cast);
-    reconnect(cast);
+    openBothLinks(cast);
 
     avdevice_register_all();
 
@@ -87,10 +94,19 @@ int startCast(CastContext *cast, const char *host, int port, const char *castNum
     cast->m_width = width != 0 ? width : kDefaultWidth;
     cast->m_height = height != 0 ? height : kDefaultHeight;
 
-    if (cast->m_nsock.load() == kNoSocket || !sendStartCommand(cast, castNum))
-        return failStart(cast);
+    if (cast->m_startCancelled.load()) {
+        logLine("start cancelled by a stop\n");
+        markAllWorkersDone(cast);
+        return failStart(cast, false);
+    }
+    if (cast->m_nsock.load() == kNoSocket || !sendStartCommand(cast, castNum)) {
+        markAllWorkersDone(cast);
+        return failStart(cast, false);
+    }
+    // The workers that did start end through the failure path and release
+    // waits for them; startWorkerThreads marked the others.
     if (!startWorkerThreads(cast))
-        return failStart(cast);
+        return failStart(cast, true);
     return 1;
 }
 

@@ -27,12 +27,11 @@ int sendStopCommand(CastContext *cast) {
         buildStopCommand(command);
         int sent = sendSome(socket, command, sizeof command);
         logLine("send ret = %d\n", sent);
-        if (sent < 0) {
+        if (sent < 0)
             logLine("send stop cmd failed, error=%d\n", lastSocketError());
-            result = -2;
-        } else {
-            result = 0;
-        }
+        // Part of the command would leave the receiver inside a message; the
+        // link is then closed like a failed one.
+        result = sent == static_cast<int>(sizeof command) ? 0 : -2;
     }
     logLine("StopCast ret = %d\n", result);
     return result;
@@ -74,18 +73,34 @@ void unblockWorkers(CastContext *cast) {
 
 } // namespace
 
-void stopCast(CastContext *cast) {
-    if (cast->m_running.load() == 1) {
-        cast->m_audioRunning.store(0);
-        cast->m_running.store(0);
-        wakeAllConsumers(cast);
-        waitForFlags(cast, videoSendDone, kStopSendThreadWaitMs);
-        sendStopCommand(cast);
-        waitForFlags(cast, allWorkersDone, kStopGraceMs);
+bool sendStopAfterMessage(CastContext *cast) {
+    waitForFlags(cast, videoSendDone, kStopSendThreadWaitMs);
+    if (!videoSendDone(cast)) {
+        logLine("the video message in flight cannot be finished, the control link is closed "
+                "without the stop command\n");
+        return false;
     }
+    return sendStopCommand(cast) == 0;
+}
+
+void endWorkers(CastContext *cast, int graceMs) {
+    waitForFlags(cast, allWorkersDone, graceMs);
     if (!allWorkersDone(cast)) {
         logLine("threads still running after the stop, shutting the links down\n");
         unblockWorkers(cast);
+    }
+}
+
+void stopCast(CastContext *cast) {
+    cast->m_audioRunning.store(0);
+    int32_t running = 1;
+    if (cast->m_running.compare_exchange_strong(running, 0)) {
+        wakeAllConsumers(cast);
+        endWorkers(cast, sendStopAfterMessage(cast) ? kStopGraceMs : 0);
+    } else {
+        // A failure ended the cast first and is closing the links; the stop
+        // does not wait for its pauses.
+        endWorkers(cast, 0);
     }
     release(cast);
     // Another thread's release may still be freeing the context's contents.

@@ -22,6 +22,7 @@ namespace {
 
 thread_local bool tl_engineWorker = false;
 std::atomic<bool> g_mediaPipelines{true};
+std::atomic<int> g_failingWorker{-1};
 
 bool isMediaPipelineWorker(const WorkerThread &worker) {
     return worker.doneFlag == &CastContext::m_flagcap ||
@@ -36,6 +37,10 @@ void setMediaPipelinesForTesting(bool enabled) {
     g_mediaPipelines.store(enabled);
 }
 
+void failWorkerStartForTesting(int index) {
+    g_failingWorker.store(index);
+}
+
 bool isEngineWorkerThread() {
     return tl_engineWorker;
 }
@@ -48,6 +53,9 @@ bool startWorkerThreads(CastContext *cast) {
             continue;
         }
         try {
+            if (i == g_failingWorker.load())
+                throw std::system_error(
+                    std::make_error_code(std::errc::resource_unavailable_try_again));
             cast->m_threads.emplace_back([entry = worker.entry, cast] {
                 tl_engineWorker = true;
                 entry(cast);

@@ -35,6 +35,10 @@ bool startWorkerThreads(CastContext *cast);
 // packet queues themselves. Internal; not exported from the library.
 void setMediaPipelinesForTesting(bool enabled);
 
+// Makes the creation of the worker at this index in kWorkerThreads fail, as
+// when the system has no thread left; -1 ends it. Internal; not exported.
+void failWorkerStartForTesting(int index);
+
 // True on a thread started by startWorkerThreads.
 bool isEngineWorkerThread();
 

@@ -3,6 +3,7 @@
 #include "lifecycle/engine_log.h"
 #include "platform/console_text.h"
 
+#include <chrono>
 #include <new>
 
 namespace pixpipe {
@@ -10,25 +11,53 @@ namespace pixpipe {
 namespace {
 
 constexpr int kSendTimeoutMs = 3000;
+// A receiver that does not answer (its accept queue full, a silent address)
+// must not hold a start or a reconnect for the system's own connect time-out.
+constexpr int kConnectTimeoutMs = 3000;
+
+// A connect under way: the socket, already in its field, and whether the
+// attempt is still open (false when it failed at once or no socket exists).
+struct LinkAttempt {
+    SocketHandle socket = kNoSocket;
+    bool pending = false;
+};
 
 // Creates the new socket and puts it in the field at once; the socket it
-// replaces is shut down and handed to retire. Then connects.
-int openLink(CastContext *cast, std::atomic<SocketHandle> &field, uint16_t port,
-             void (*retire)(CastContext *cast, SocketHandle socket)) {
-    SocketHandle socket = createTcpSocket();
-    if (socket == kNoSocket)
-        return -1;
-    SocketHandle previous = field.exchange(socket);
+// replaces is shut down and handed to retire. Then begins the connect.
+LinkAttempt beginLink(CastContext *cast, std::atomic<SocketHandle> &field, uint16_t port,
+                      void (*retire)(CastContext *cast, SocketHandle socket)) {
+    LinkAttempt attempt;
+    attempt.socket = createTcpSocket();
+    if (attempt.socket == kNoSocket)
+        return attempt;
+    SocketHandle previous = field.exchange(attempt.socket);
     if (previous != kNoSocket) {
         shutdownSocket(previous);
         retire(cast, previous);
     }
-    setSendTimeout(socket, kSendTimeoutMs);
-    if (!connectTo(socket, cast->m_ip, port)) {
+    setSendTimeout(attempt.socket, kSendTimeoutMs);
+    attempt.pending = beginConnect(attempt.socket, cast->m_ip, port);
+    return attempt;
+}
+
+// Waits for a begun connect until the deadline; a stop (or a stop during the
+// start) ends the wait at once. Returns 1 when connected, else -1.
+int finishLink(CastContext *cast, const LinkAttempt &attempt,
+               std::chrono::steady_clock::time_point deadline) {
+    if (attempt.socket == kNoSocket)
+        return -1;
+    auto castGoesOn = [cast] {
+        return cast->m_running.load() == 1 && !cast->m_startCancelled.load();
+    };
+    if (!attempt.pending || !finishConnect(attempt.socket, deadline, castGoesOn)) {
         logLine("%s", kConnectFailedLine);
         return -1;
     }
     return 1;
+}
+
+std::chrono::steady_clock::time_point connectDeadline() {
+    return std::chrono::steady_clock::now() + std::chrono::milliseconds(kConnectTimeoutMs);
 }
 
 // Closes the retired control sockets that the receive thread is not using
@@ -70,17 +99,34 @@ int receiveControl(CastContext *cast, void *buffer, size_t length) {
     return received;
 }
 
+LinkAttempt beginReconnect(CastContext *cast) {
+    logLine("begin reconnect, m_ip=%s\n", cast->m_ip);
+    return beginLink(cast, cast->m_nsock, cast->m_port, retireControlSocket);
+}
+
+LinkAttempt beginAudioReconnect(CastContext *cast) {
+    logLine("audio begin reconnect, m_ip=%s\n", cast->m_ip);
+    return beginLink(cast, cast->m_audioSock, static_cast<uint16_t>(cast->m_port + 1),
+                     retireAudioSocket);
+}
+
 } // namespace
 
 int reconnect(CastContext *cast) {
-    logLine("begin reconnect, m_ip=%s\n", cast->m_ip);
-    return openLink(cast, cast->m_nsock, cast->m_port, retireControlSocket);
+    return finishLink(cast, beginReconnect(cast), connectDeadline());
 }
 
 int audioReconnect(CastContext *cast) {
-    logLine("audio begin reconnect, m_ip=%s\n", cast->m_ip);
-    return openLink(cast, cast->m_audioSock, static_cast<uint16_t>(cast->m_port + 1),
-                    retireAudioSocket);
+    return finishLink(cast, beginAudioReconnect(cast), connectDeadline());
+}
+
+void openBothLinks(CastContext *cast) {
+    LinkAttempt audio = beginAudioReconnect(cast);
+    LinkAttempt control = beginReconnect(cast);
+    // Both connects run at the same time, under one deadline.
+    auto deadline = connectDeadline();
+    finishLink(cast, audio, deadline);
+    finishLink(cast, control, deadline);
 }
 
 int recvMessage(CastContext *cast, MessageHeader *header, std::vector<uint8_t> *body) {

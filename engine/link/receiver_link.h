@@ -12,12 +12,18 @@ namespace pixpipe {
 
 // Opens a new control link to m_ip:m_port and stores it in m_nsock at once
 // (before connecting). The socket it replaces is shut down so that blocked
-// calls on it return, and closed later. Returns 1 when connected, else -1;
-// an unconnected socket stays in the field.
+// calls on it return, and closed later. The connect gives up after 3 s, or
+// at once when the cast stops. Returns 1 when connected, else -1; an
+// unconnected socket stays in the field, and sends on it fail at once.
 int reconnect(CastContext *cast);
 
 // The same for the audio link on m_port + 1 and m_audioSock.
 int audioReconnect(CastContext *cast);
+
+// The start's connects: the audio link, then the control link, both under
+// way at once, so that a silent receiver holds the start for one connect
+// time-out, not two. The results show in the socket fields.
+void openBothLinks(CastContext *cast);
 
 // The receive size of one body read.
 constexpr size_t kBodyReadChunk = 1200;

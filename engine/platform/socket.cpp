@@ -6,16 +6,40 @@
 #else
 #include <arpa/inet.h>
 #include <cerrno>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <cstring>
 
 namespace pixpipe {
+
+namespace {
+
+// How often a connect wait looks at keepWaiting.
+constexpr int kConnectPollMs = 20;
+
+// Milliseconds left until deadline, at most one poll step; 0 when passed.
+int nextWaitMs(std::chrono::steady_clock::time_point deadline) {
+    using namespace std::chrono;
+    auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
+    return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, kConnectPollMs));
+}
+
+bool parseAddress(const char *host, uint16_t port, sockaddr_in *address) {
+    std::memset(address, 0, sizeof *address);
+    address->sin_family = AF_INET;
+    address->sin_port = htons(port);
+    return inet_pton(AF_INET, host, &address->sin_addr) == 1;
+}
+
+} // namespace
 
 #ifdef _WIN32
 
@@ -66,11 +90,50 @@ int lastSocketError() {
     return WSAGetLastError();
 }
 
-static int connectSocket(SocketHandle socket, const sockaddr_in &address) {
-    return connect(static_cast<SOCKET>(socket), reinterpret_cast<const sockaddr *>(&address),
-                   sizeof address) == 0
-               ? 0
-               : -1;
+static void setBlocking(SocketHandle socket, bool blocking) {
+    u_long nonBlocking = blocking ? 0 : 1;
+    ioctlsocket(static_cast<SOCKET>(socket), FIONBIO, &nonBlocking);
+}
+
+bool beginConnect(SocketHandle socket, const char *host, uint16_t port) {
+    sockaddr_in address;
+    if (!parseAddress(host, port, &address))
+        return false;
+    setBlocking(socket, false);
+    if (connect(static_cast<SOCKET>(socket), reinterpret_cast<const sockaddr *>(&address),
+                sizeof address) == 0)
+        return true;
+    if (WSAGetLastError() == WSAEWOULDBLOCK)
+        return true;
+    setBlocking(socket, true);
+    return false;
+}
+
+bool finishConnect(SocketHandle socket, std::chrono::steady_clock::time_point deadline,
+                   const std::function<bool()> &keepWaiting) {
+    SOCKET s = static_cast<SOCKET>(socket);
+    bool connected = false;
+    for (int waitMs; keepWaiting() && (waitMs = nextWaitMs(deadline)) > 0;) {
+        fd_set writable;
+        fd_set failed;
+        FD_ZERO(&writable);
+        FD_ZERO(&failed);
+        FD_SET(s, &writable);
+        FD_SET(s, &failed);
+        timeval timeout{};
+        timeout.tv_usec = waitMs * 1000;
+        int ready = select(0, nullptr, &writable, &failed, &timeout);
+        if (ready == SOCKET_ERROR)
+            break;
+        if (ready > 0) {
+            connected = FD_ISSET(s, &writable) && !FD_ISSET(s, &failed);
+            break;
+        }
+    }
+    setBlocking(socket, true);
+    // An unfinished connect is not cancelled by Winsock; a send on the
+    // socket then fails with "not connected".
+    return connected;
 }
 
 #else
@@ -125,24 +188,49 @@ int lastSocketError() {
     return errno;
 }
 
-static int connectSocket(SocketHandle socket, const sockaddr_in &address) {
-    int result;
-    do {
-        result = connect(socket, reinterpret_cast<const sockaddr *>(&address), sizeof address);
-    } while (result < 0 && errno == EINTR);
-    return result;
+static void setBlocking(SocketHandle socket, bool blocking) {
+    int flags = fcntl(socket, F_GETFL);
+    if (flags >= 0)
+        fcntl(socket, F_SETFL, blocking ? flags & ~O_NONBLOCK : flags | O_NONBLOCK);
+}
+
+bool beginConnect(SocketHandle socket, const char *host, uint16_t port) {
+    sockaddr_in address;
+    if (!parseAddress(host, port, &address))
+        return false;
+    setBlocking(socket, false);
+    // An interrupted non-blocking connect goes on in the background.
+    if (connect(socket, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0 ||
+        errno == EINPROGRESS || errno == EINTR)
+        return true;
+    setBlocking(socket, true);
+    return false;
+}
+
+bool finishConnect(SocketHandle socket, std::chrono::steady_clock::time_point deadline,
+                   const std::function<bool()> &keepWaiting) {
+    bool connected = false;
+    for (int waitMs; keepWaiting() && (waitMs = nextWaitMs(deadline)) > 0;) {
+        pollfd entry{socket, POLLOUT, 0};
+        int ready = poll(&entry, 1, waitMs);
+        if (ready < 0 && errno != EINTR)
+            break;
+        if (ready > 0) {
+            int error = 0;
+            socklen_t length = sizeof error;
+            connected = getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) == 0 &&
+                        error == 0 && !(entry.revents & (POLLERR | POLLHUP));
+            break;
+        }
+    }
+    // Shutting down a socket that is still connecting drops the attempt: the
+    // next send fails at once instead of waiting for the connection.
+    if (!connected)
+        shutdown(socket, SHUT_RDWR);
+    setBlocking(socket, true);
+    return connected;
 }
 
 #endif
-
-bool connectTo(SocketHandle socket, const char *host, uint16_t port) {
-    sockaddr_in address;
-    std::memset(&address, 0, sizeof address);
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    if (inet_pton(AF_INET, host, &address.sin_addr) != 1)
-        return false;
-    return connectSocket(socket, address) == 0;
-}
 
 } // namespace pixpipe

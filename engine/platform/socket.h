@@ -1,8 +1,10 @@
 // TCP sockets for the receiver links: Winsock on Windows, BSD sockets elsewhere.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 namespace pixpipe {
 
@@ -24,8 +26,16 @@ SocketHandle createTcpSocket();
 // Sets the send time-out in milliseconds.
 void setSendTimeout(SocketHandle socket, int milliseconds);
 
-// Connects to dotted IPv4 host and port; true on success.
-bool connectTo(SocketHandle socket, const char *host, uint16_t port);
+// Begins connecting to dotted IPv4 host and port without blocking. False
+// when the attempt failed at once (bad address, refused).
+bool beginConnect(SocketHandle socket, const char *host, uint16_t port);
+
+// Waits for the connect begun by beginConnect until it completes, the
+// deadline passes or keepWaiting() turns false, then makes the socket
+// blocking again. True when connected; otherwise the attempt is abandoned, so
+// that a send on the socket fails at once instead of waiting for it.
+bool finishConnect(SocketHandle socket, std::chrono::steady_clock::time_point deadline,
+                   const std::function<bool()> &keepWaiting);
 
 // One send call; never raises SIGPIPE. Returns the bytes sent or -1.
 int sendSome(SocketHandle socket, const void *data, size_t length);

@@ -88,6 +88,19 @@ bool restoreLink(CastContext *cast, const SendLink &link) {
     return false;
 }
 
+// Sends all length bytes, the rest of a short send in further calls. False
+// when a send fails: the message can then only be sent again from its start.
+bool sendWhole(SocketHandle socket, const uint8_t *data, size_t length) {
+    while (length > 0) {
+        int sent = sendSome(socket, data, length);
+        if (sent <= 0)
+            return false;
+        data += sent;
+        length -= static_cast<size_t>(sent);
+    }
+    return true;
+}
+
 // Sends header and body, starting over from the header on a new link after a
 // failed send. Returns false when the link could not be restored.
 bool sendPacket(CastContext *cast, const SendLink &link, const AVPacket *packet) {
@@ -99,7 +112,7 @@ bool sendPacket(CastContext *cast, const SendLink &link, const AVPacket *packet)
     encodeHeader(header, headerBytes);
 
     for (;;) {
-        if (sendSome((cast->*link.socket).load(), headerBytes, kHeaderSize) < 0) {
+        if (!sendWhole((cast->*link.socket).load(), headerBytes, kHeaderSize)) {
             if (!restoreLink(cast, link))
                 return false;
             continue;
@@ -113,7 +126,7 @@ bool sendPacket(CastContext *cast, const SendLink &link, const AVPacket *packet)
         while (remaining > 0) {
             size_t chunk = remaining < kBodyChunkSize ? remaining : kBodyChunkSize;
             int sent = sendSome((cast->*link.socket).load(), packet->data + offset, chunk);
-            if (sent < 0) {
+            if (sent <= 0) {
                 int error = lastSocketError();
                 if (link.logLastChunkFailure && chunk == remaining)
                     logLine("audio send failed nrt = %d\n", error);

@@ -22,10 +22,8 @@ constexpr int kGopSize = 60;
 
 AVCodecContext *openVideoEncoder(int width, int height) {
     const AVCodec *codec = avcodec_find_encoder(AV_CODEC_ID_H264);
-    if (!codec) {
-        logLine("H264 Codec not found.\n");
+    if (!codec)
         return nullptr;
-    }
     AVCodecContext *encoder = avcodec_alloc_context3(codec);
     if (!encoder) {
         logErrorLine("Could not allocate video codec context\n");
@@ -50,7 +48,6 @@ AVCodecContext *openVideoEncoder(int width, int height) {
     const int ret = avcodec_open2(encoder, codec, &options);
     av_dict_free(&options);
     if (ret < 0) {
-        logLine("Could not open H264 codec. r = %d\n", ret);
         avcodec_free_context(&encoder);
         return nullptr;
     }

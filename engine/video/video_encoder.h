@@ -8,7 +8,7 @@ extern "C" {
 namespace pixpipe {
 
 // Opens an H.264 encoder for width x height YUV 4:2:0 pictures with the
-// cast's fixed bit rate and low-latency settings. Logs and returns nullptr
+// cast's fixed bit rate and low-latency settings. Returns nullptr
 // when no encoder exists or it cannot be opened.
 AVCodecContext *openVideoEncoder(int width, int height);
 

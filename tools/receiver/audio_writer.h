@@ -12,7 +12,7 @@
 namespace receiver {
 
 constexpr size_t kAdtsHeaderSize = 7;
-constexpr int kDefaultAudioSampleRate = 44100;
+constexpr int kDefaultAudioSampleRate = 48000;
 
 // The 7-byte ADTS header (MPEG-4, AAC LC, two channels, no CRC) for one raw
 // AAC packet of payloadSize bytes. Nothing when the rate has no ADTS index or

@@ -60,7 +60,7 @@ std::string usageText() {
            "  --drop-after N        drop the control link once, after its N-th message\n"
            "  --drop-audio-after N  drop the audio link once, after its N-th message\n"
            "  --audio-rate HZ       sample rate stated in the ADTS headers of audio.aac\n"
-           "                        (default 44100)\n"
+           "                        (default 48000, the rate of PulseAudio's monitor)\n"
            "  --keep-running        serve cast after cast until SIGINT or SIGTERM\n"
            "  --show                show the cast in a window like the television: the cast\n"
            "                        code before a cast, the picture and sound during one;\n"

@@ -16,7 +16,7 @@ struct ReceiverOptions {
     bool refuseAudio = false;     // keep the audio port closed
     long dropControlAfter = 0;    // > 0: drop the control link once, after this many messages
     long dropAudioAfter = 0;      // > 0: the same for the audio link
-    int audioSampleRate = 44100;  // stated in the ADTS headers of audio.aac
+    int audioSampleRate = 48000;  // stated in the ADTS headers of audio.aac
     bool keepRunning = false;     // serve cast after cast until a signal
     bool show = false;            // show the cast in a window, like the television
     std::string castCode;         // the code the window shows; empty: a random one

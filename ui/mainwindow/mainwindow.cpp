@@ -532,6 +532,8 @@ void MainWindow::cancelResultNotice(int result) {
         return;
     }
 
+    // The engine has ended this cast itself; free it now.
+    capture->releaseEndedCast();
     ui->yoxiCode->setEnabled(true);
     setCastButtonEnabled(true);
     if (result == -1) {

@@ -2,9 +2,13 @@
 // stop commands on the wire, failed starts and casts replaced by new starts.
 #include "engine_test_helpers.h"
 #include "lifecycle/cast_control.h"
+#include "lifecycle/cast_lifecycle.h"
+#include "lifecycle/worker_threads.h"
 #include "log_capture.h"
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 using namespace pixpipe;
 using namespace pixpipe::testing;
@@ -115,6 +119,10 @@ TEST(Exports, AFailedStartNotifiesNobodyAndItsStopSendsNothing) {
     EXPECT_EQ(log.countLines("star cast failed"), 1);
     EXPECT_TRUE(log.contains("send start cmd failed, error="));
 
+    // The start's -1 is its result; a callback registered now hears nothing.
+    CallbackRecorder recorder;
+    EXPECT_EQ(setCallback(recorder.userData(), CallbackRecorder::callback), 0);
+    EXPECT_TRUE(recorder.codes().empty());
     EXPECT_EQ(stopCapture(), 0);
     EXPECT_FALSE(log.contains("send stop cmd"));
     EXPECT_FALSE(log.contains("StopCast ret"));
@@ -175,5 +183,106 @@ TEST(CastStart, ZeroWidthOrHeightSelectsTheDefaultEachOnItsOwn) {
     EXPECT_EQ(cast->m_width, 1280);
     EXPECT_EQ(cast->m_height, 1080);
     stopCast(cast);
+    freeCast(cast);
+}
+
+TEST(StartBound, PictureSizesOutsideSixteenTo4096AreRefusedBeforeAnythingHappens) {
+    FakeReceiver receiver;
+    LogCapture log;
+    for (auto size : {std::pair{16000, 16000}, std::pair{1920, 4097}, std::pair{15, 720},
+                      std::pair{1280, -720}}) {
+        EXPECT_EQ(startCastTo(receiver, "123456", size.first, size.second), -1);
+        EXPECT_TRUE(log.contains("startCapture: picture size " + std::to_string(size.first) + "x" +
+                                 std::to_string(size.second) + " outside 16 to 4096\n"));
+    }
+    EXPECT_FALSE(log.contains("star cast failed"));
+    EXPECT_EQ(stopCapture(), -1);
+    EXPECT_TRUE(receiver.acceptOrder().empty());
+
+    ASSERT_EQ(startCastTo(receiver, "123456", 4096, 16), 1);
+    EXPECT_EQ(stopCapture(), 0);
+}
+
+TEST(StartBound, AReceiverThatAcceptsNothingFailsTheStartWithinOneConnectTimeOut) {
+    ReceiverOptions options;
+    options.acceptNothing = true;
+    FakeReceiver silent(options);
+    CallbackRecorder recorder;
+    LogCapture log;
+    auto begin = std::chrono::steady_clock::now();
+    EXPECT_EQ(startCastTo(silent), -1);
+    int64_t took = elapsedMs(begin);
+    std::printf("start against a receiver that accepts nothing took %lld ms\n",
+                static_cast<long long>(took));
+    // Both links wait at once, for 3 s; generous slack for a loaded machine.
+    EXPECT_GE(took, 2900);
+    EXPECT_LT(took, 4500);
+    EXPECT_EQ(log.countLines("连接服务器失败!"), 2);
+    EXPECT_EQ(setCallback(recorder.userData(), CallbackRecorder::callback), 0);
+    EXPECT_EQ(stopCapture(), 0);
+    EXPECT_TRUE(recorder.codes().empty());
+}
+
+TEST(StartBound, AStopFromAnotherThreadEndsAStartThatIsStillConnecting) {
+    ReceiverOptions options;
+    options.acceptNothing = true;
+    FakeReceiver silent(options);
+    std::atomic<int64_t> startTook{-1};
+    std::thread starter([&] {
+        auto begin = std::chrono::steady_clock::now();
+        EXPECT_EQ(startCastTo(silent), -1);
+        startTook = elapsedMs(begin);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    auto begin = std::chrono::steady_clock::now();
+    int stopped = stopCapture();
+    int64_t took = elapsedMs(begin);
+    starter.join();
+    std::printf("stop during a connecting start took %lld ms, the start %lld ms\n",
+                static_cast<long long>(took), static_cast<long long>(startTook.load()));
+    EXPECT_LT(took, 2000);
+    EXPECT_LT(startTook.load(), 2300);
+    // The stop found the start's context (0) or came before it existed (-1);
+    // either way nothing is left afterwards.
+    EXPECT_TRUE(stopped == 0 || stopped == -1);
+    stopCapture();
+    EXPECT_EQ(stopCapture(), -1);
+}
+
+TEST(StartFailure, AWorkerThatCannotStartLeavesReleaseWaitingForTheStartedOnes) {
+    FakeReceiver receiver;
+    LogCapture log;
+    // The receive thread, the last one, cannot be created; both send threads run.
+    failWorkerStartForTesting(6);
+    EXPECT_EQ(startCastTo(receiver), -1);
+    failWorkerStartForTesting(-1);
+    std::string text = log.text();
+    size_t released = text.find("start release ");
+    ASSERT_NE(released, std::string::npos);
+    EXPECT_LT(text.find("exit send thread\n"), released);
+    EXPECT_LT(text.find("exit audio send thread.\n"), released);
+    // The receiver had the start command; it is told that the cast ends.
+    EXPECT_TRUE(receiver.waitUntil(sawStop, std::chrono::seconds(2)));
+    EXPECT_EQ(stopCapture(), 0);
+}
+
+TEST(PendingCodes, ACodeRaisedBeforeTheCallbackIsDeliveredOnceWhenItIsRegistered) {
+    CastContext *cast = createCast();
+    ASSERT_NE(cast, nullptr);
+    CallbackRecorder recorder;
+    notifyOnce(cast, 1001);
+    notifyWithoutGuard(cast, 1005);
+    notifyOnce(cast, -1); // a second once-only code is never delivered
+    EXPECT_TRUE(recorder.codes().empty());
+
+    registerCallback(cast, recorder.userData(), CallbackRecorder::callback);
+    // Delivered on this thread, before registerCallback returned.
+    EXPECT_EQ(recorder.codes(), (std::vector<int>{1001, 1005}));
+    notifyWithoutGuard(cast, 1011);
+    EXPECT_EQ(recorder.codes(), (std::vector<int>{1001, 1005, 1011}));
+
+    for (const WorkerThread &worker : kWorkerThreads)
+        (cast->*worker.doneFlag).store(1);
+    release(cast);
     freeCast(cast);
 }

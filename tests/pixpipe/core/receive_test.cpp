@@ -129,6 +129,12 @@ protected:
     CallbackRecorder m_recorder;
 };
 
+bool bothLinksClosed(FakeReceiver &receiver) {
+    auto control = receiver.connections(Link::Control);
+    auto audio = receiver.connections(Link::Audio);
+    return !control.empty() && control.back().closed && !audio.empty() && audio.back().closed;
+}
+
 } // namespace
 
 TEST_F(ReceiveThread, TheQuitMessageEndsTheCastWithCodeZero) {
@@ -136,6 +142,7 @@ TEST_F(ReceiveThread, TheQuitMessageEndsTheCastWithCodeZero) {
     ASSERT_TRUE(m_receiver.sendMessage(Link::Control, MSG_QUIT, {1}));
     ASSERT_TRUE(m_recorder.waitForCount(1));
     EXPECT_EQ(m_recorder.codes(), std::vector<int>{0});
+    EXPECT_TRUE(m_receiver.waitUntil(bothLinksClosed, std::chrono::seconds(2)));
     EXPECT_EQ(stopCapture(), 0);
     EXPECT_EQ(log.countLines("recv thread is exit"), 1);
     EXPECT_FALSE(log.contains("send stop cmd"));
@@ -152,6 +159,8 @@ TEST_F(ReceiveThread, FiveFailedReadsInARowEndTheCast) {
     ASSERT_TRUE(m_receiver.sendRaw(Link::Control, bad));
     ASSERT_TRUE(m_recorder.waitForCount(1, std::chrono::seconds(10)));
     EXPECT_EQ(m_recorder.codes(), std::vector<int>{-1});
+    // The engine closes both links by itself, without waiting for the host.
+    EXPECT_TRUE(m_receiver.waitUntil(bothLinksClosed, std::chrono::seconds(2)));
     EXPECT_EQ(stopCapture(), 0);
     for (int count = 1; count <= 5; ++count)
         EXPECT_EQ(log.countLines("socket is error recvMsgCount = " + std::to_string(count)), 1);

@@ -9,12 +9,34 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 
 using namespace pixpipe;
 using namespace pixpipe::testing;
+
+namespace {
+
+// How many of the next video message headers the link takes only in part.
+std::atomic<int> g_headersToCut{0};
+
+} // namespace
+
+// The engine's objects are linked into this program, so their send calls
+// come here first: a header whose send is cut short, as on a link whose
+// buffer had room for only part of it, is the fault the sender must survive.
+extern "C" ssize_t send(int fd, const void *data, size_t length, int flags) {
+    using SendFunction = ssize_t (*)(int, const void *, size_t, int);
+    static const auto systemSend = reinterpret_cast<SendFunction>(dlsym(RTLD_NEXT, "send"));
+    const auto *bytes = static_cast<const uint8_t *>(data);
+    if (length == kHeaderSize && bytes[0] == MSG_VIDEO && g_headersToCut.load() > 0) {
+        --g_headersToCut;
+        length = 5;
+    }
+    return systemSend(fd, data, length, flags);
+}
 
 namespace {
 
@@ -205,4 +227,26 @@ TEST(SendRecovery, AVideoLinkThatCannotBeRestoredEndsTheCastOnce) {
     EXPECT_FALSE(log.contains("send stop cmd"));
     EXPECT_EQ(log.countLines("exit send thread"), 1);
     EXPECT_EQ(recorder.codes(), std::vector<int>{-1});
+}
+
+TEST(SendRecovery, AHeaderSentOnlyInPartIsCompletedBeforeTheBody) {
+    FakeReceiver receiver;
+    ASSERT_EQ(startCastTo(receiver), 1);
+    g_headersToCut = 2;
+    for (int i = 0; i < 3; ++i)
+        queueVideoPacket(makePacket(3000 + i, 20 + i));
+    ASSERT_TRUE(receiver.waitForMessages(Link::Control, 4));
+    EXPECT_EQ(g_headersToCut.load(), 0);
+    EXPECT_EQ(stopCapture(), 0);
+
+    auto connections = receiver.connections(Link::Control);
+    ASSERT_EQ(connections.size(), 1u);
+    const auto &messages = connections[0].messages;
+    ASSERT_GE(messages.size(), 4u);
+    for (int i = 0; i < 3; ++i) {
+        const auto &video = messages[static_cast<size_t>(i) + 1];
+        EXPECT_EQ(video.header.type, MSG_VIDEO);
+        EXPECT_EQ(video.header.stamp, 20 + i);
+        EXPECT_TRUE(video.body == patternBytes(3000 + i));
+    }
 }

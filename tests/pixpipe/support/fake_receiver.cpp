@@ -64,7 +64,8 @@ std::vector<uint8_t> headerBytes(int32_t type, int32_t length, int32_t stamp) {
     return bytes;
 }
 
-FakeReceiver::FakeReceiver(ReceiverOptions options) : m_options(options) {
+FakeReceiver::FakeReceiver(ReceiverOptions options)
+    : m_options(options), m_readPauseMs(options.readPauseMs) {
     // The audio port must be the control port + 1: retry until both are free.
     for (int attempt = 0; attempt < 100 && m_audioListener < 0; ++attempt) {
         int control = bindLoopback(options.bindAddress, 0, options.receiveBufferBytes);
@@ -84,6 +85,11 @@ FakeReceiver::FakeReceiver(ReceiverOptions options) : m_options(options) {
     }
     if (m_audioListener < 0)
         throw std::runtime_error("FakeReceiver: no free pair of loopback ports");
+    if (options.acceptNothing) {
+        fillAcceptQueue(m_controlListener);
+        fillAcceptQueue(m_audioListener);
+        return;
+    }
     listen(m_controlListener, 8);
     m_threads.emplace_back(&FakeReceiver::acceptLoop, this, Link::Control, m_controlListener);
     // A bound socket that does not listen refuses connections and keeps the
@@ -121,8 +127,23 @@ FakeReceiver::~FakeReceiver() {
     for (auto &connection : m_connections)
         if (connection->fd >= 0)
             close(connection->fd);
+    for (int filler : m_queueFillers)
+        close(filler);
     close(m_controlListener);
     close(m_audioListener);
+}
+
+// A listener with backlog 0 holds one connection that nobody accepts; the
+// system then drops every further connection request unanswered.
+void FakeReceiver::fillAcceptQueue(int listener) {
+    listen(listener, 0);
+    sockaddr_in address{};
+    socklen_t size = sizeof address;
+    getsockname(listener, reinterpret_cast<sockaddr *>(&address), &size);
+    int filler = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (connect(filler, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
+        throw std::runtime_error("FakeReceiver: could not fill the accept queue");
+    m_queueFillers.push_back(filler);
 }
 
 void FakeReceiver::acceptLoop(Link link, int listener) {
@@ -175,6 +196,8 @@ void FakeReceiver::readLoop(const std::shared_ptr<Connection> &connection) {
             fd = connection->fd;
         }
         ssize_t received = recv(fd, buffer.data(), wanted, 0);
+        if (m_readPauseMs.load() > 0 && received > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(m_readPauseMs.load()));
         std::lock_guard<std::mutex> lock(m_mutex);
         ConnectionRecord &record = connection->record;
         bool drop = received <= 0;

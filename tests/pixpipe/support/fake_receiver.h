@@ -6,6 +6,7 @@
 
 #include "link/message_framing.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -31,6 +32,10 @@ struct ReceiverOptions {
     // until resume() or resetNewest().
     size_t pauseAfterBytes = 0;
     bool answerStopWithQuit = false; // answer MSG_STOP with MSG_QUIT instead of closing
+    // A receiver that no longer accepts: both ports listen with a full accept
+    // queue, so connects to them neither succeed nor fail.
+    bool acceptNothing = false;
+    int readPauseMs = 0; // > 0: pause this long after each read (a slow link); see setReadPause
 };
 
 struct ConnectionRecord {
@@ -79,9 +84,12 @@ public:
     // Waits until the first control connection has paused (pauseAfterBytes).
     bool waitPaused(std::chrono::milliseconds timeout = std::chrono::seconds(5));
     void resume();
+    // Changes the pause after each read (readPauseMs) from now on.
+    void setReadPause(int milliseconds) { m_readPauseMs = milliseconds; }
 
 private:
     struct Connection;
+    void fillAcceptQueue(int listener);
     void acceptLoop(Link link, int listener);
     void readLoop(const std::shared_ptr<Connection> &connection);
     int &listenerFor(Link link) {
@@ -94,11 +102,13 @@ private:
     int m_audioListener = -1;
     bool m_stopping = false;
     bool m_paused = false;
+    std::atomic<int> m_readPauseMs{0};
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<std::shared_ptr<Connection>> m_connections;
     std::vector<Link> m_acceptOrder;
     std::vector<std::thread> m_threads;
+    std::vector<int> m_queueFillers; // the connections that fill the accept queues
 };
 
 // Message helpers for building expectations.

@@ -2,6 +2,8 @@
 // as H.264 of the size asked for.
 #include "fake_receiver.h"
 #include "h264_inspection.h"
+#include "lifecycle/cast_control.h"
+#include "lifecycle/cast_lifecycle.h"
 #include "pixpipe.h"
 #include "platform/capture_sources.h"
 
@@ -19,6 +21,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <regex>
 #include <string>
 #include <thread>
@@ -45,32 +48,127 @@ void countCallback(intptr_t, int) {
     ++g_callbacks;
 }
 
-TEST(VideoCastTest, WidthZeroEncodesFullWidthAtTheGivenHeight) {
-    // Paced test inputs in place of the screen and the sound device.
+// Paced test inputs in place of the screen and the sound device.
+void usePacedTestSources(const CaptureSource &video = {"lavfi",
+                                                       "testsrc2=size=1280x720:rate=15,realtime",
+                                                       {{"fpsprobesize", "0"}},
+                                                       false}) {
     CaptureSources sources;
-    sources.video = {
-        "lavfi", "testsrc2=size=1280x720:rate=15,realtime", {{"fpsprobesize", "0"}}, false};
+    sources.video = video;
     sources.audio = {"lavfi", "sine=frequency=440:sample_rate=44100,arealtime", {}, false};
     setCaptureSourcesForTesting(sources);
+}
 
+bool sawStopOrClose(FakeReceiver &receiver) {
+    auto control = receiver.connections(Link::Control);
+    if (control.empty())
+        return false;
+    for (const auto &message : control[0].messages)
+        if (message.header.type == MSG_STOP)
+            return true;
+    return control[0].closed;
+}
+
+bool bothLinksClosed(FakeReceiver &receiver) {
+    auto control = receiver.connections(Link::Control);
+    auto audio = receiver.connections(Link::Audio);
+    return !control.empty() && control.back().closed && !audio.empty() && audio.back().closed;
+}
+
+std::mutex g_codesLock;
+std::vector<int> g_codes;
+void recordCode(intptr_t, int code) {
+    std::lock_guard<std::mutex> lock(g_codesLock);
+    g_codes.push_back(code);
+}
+std::vector<int> recordedCodes() {
+    std::lock_guard<std::mutex> lock(g_codesLock);
+    return g_codes;
+}
+
+int64_t millisecondsSince(std::chrono::steady_clock::time_point begin) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 begin)
+        .count();
+}
+
+TEST(VideoCastTest, ZeroSidesTakeTheDefaultAndOddSidesAreRoundedDownToEven) {
+    struct Case {
+        int width, height, encodedWidth, encodedHeight;
+    };
+    for (const Case size : {Case{0, 720, 1920, 720}, Case{1281, 721, 1280, 720}}) {
+        SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height));
+        usePacedTestSources();
+        FakeReceiver receiver;
+        char host[] = "127.0.0.1";
+        char code[] = "ABC123";
+        g_callbacks = 0;
+        ASSERT_EQ(startCapture(host, receiver.controlPort(), code, size.width, size.height), 1);
+        EXPECT_EQ(setCallback(0, countCallback), 0);
+        EXPECT_TRUE(
+            receiver.waitUntil([](FakeReceiver &r) { return videoBodies(r).size() >= 8; }, 10s));
+        EXPECT_EQ(stopCapture(), 0);
+        resetCaptureSourcesForTesting();
+
+        const std::vector<DecodedPicture> pictures = decodeH264(videoBodies(receiver));
+        ASSERT_GE(pictures.size(), 8u);
+        for (const DecodedPicture &picture : pictures) {
+            EXPECT_EQ(picture.width, size.encodedWidth);
+            EXPECT_EQ(picture.height, size.encodedHeight);
+        }
+        EXPECT_EQ(g_callbacks, 0);
+    }
+}
+
+TEST(VideoCastTest, NoScreenDeviceReports1001OnceToALateCallbackAndEndsTheLinks) {
+    // A display that does not exist, as on a machine without a screen device.
+    usePacedTestSources({"x11grab", ":4242", {}, false});
     FakeReceiver receiver;
     char host[] = "127.0.0.1";
     char code[] = "ABC123";
-    g_callbacks = 0;
-    ASSERT_EQ(startCapture(host, receiver.controlPort(), code, 0, 720), 1);
-    EXPECT_EQ(setCallback(0, countCallback), 0);
-    EXPECT_TRUE(
-        receiver.waitUntil([](FakeReceiver &r) { return videoBodies(r).size() >= 8; }, 10s));
-    EXPECT_EQ(stopCapture(), 0);
-    resetCaptureSourcesForTesting();
+    g_codes.clear();
+    const auto begin = std::chrono::steady_clock::now();
+    ASSERT_EQ(startCapture(host, receiver.controlPort(), code, 1280, 720), 1);
+    // The engine tells the receiver and closes both links by itself.
+    EXPECT_TRUE(receiver.waitUntil(sawStopOrClose, 2s));
+    EXPECT_TRUE(receiver.waitUntil(bothLinksClosed, 2s));
+    std::printf("the links ended %lld ms after the start\n",
+                static_cast<long long>(millisecondsSince(begin)));
+    std::this_thread::sleep_for(100ms);
 
-    const std::vector<DecodedPicture> pictures = decodeH264(videoBodies(receiver));
-    ASSERT_GE(pictures.size(), 8u);
-    for (const DecodedPicture &picture : pictures) {
-        EXPECT_EQ(picture.width, 1920);
-        EXPECT_EQ(picture.height, 720);
-    }
-    EXPECT_EQ(g_callbacks, 0);
+    // The code raised before the host registered reaches it at registration.
+    EXPECT_EQ(setCallback(0, recordCode), 0);
+    EXPECT_EQ(recordedCodes(), std::vector<int>{1001});
+    std::this_thread::sleep_for(200ms);
+    const auto stopBegin = std::chrono::steady_clock::now();
+    EXPECT_EQ(stopCapture(), 0);
+    EXPECT_LT(millisecondsSince(stopBegin), 2000);
+    EXPECT_EQ(recordedCodes(), std::vector<int>{1001});
+    resetCaptureSourcesForTesting();
+}
+
+TEST(VideoCastTest, AnEncoderFailureReports1004AndEndsTheLinks) {
+    usePacedTestSources();
+    FakeReceiver receiver;
+    g_codes.clear();
+    CastContext *cast = createCast();
+    ASSERT_NE(cast, nullptr);
+    registerCallback(cast, 0, recordCode);
+    // Inside the engine the size is not rounded: the encoder refuses an odd one.
+    const auto begin = std::chrono::steady_clock::now();
+    ASSERT_EQ(startCast(cast, "127.0.0.1", receiver.controlPort(), "ABC123", 641, 361), 1);
+    EXPECT_TRUE(receiver.waitUntil(bothLinksClosed, 2s));
+    std::printf("the links ended %lld ms after the start\n",
+                static_cast<long long>(millisecondsSince(begin)));
+    EXPECT_EQ(recordedCodes(), std::vector<int>{1004});
+    bool stopSent = false;
+    for (const auto &message : receiver.messages(Link::Control))
+        stopSent = stopSent || message.header.type == MSG_STOP;
+    EXPECT_TRUE(stopSent);
+    stopCast(cast);
+    freeCast(cast);
+    EXPECT_EQ(recordedCodes(), std::vector<int>{1004});
+    resetCaptureSourcesForTesting();
 }
 
 #ifdef CAST_RECEIVER_PATH

@@ -11,7 +11,9 @@ bool FakeEngine::load() {
     callsFn = reinterpret_cast<decltype(callsFn)>(library.resolve("fakeEngineCalls"));
     resetFn = reinterpret_cast<decltype(resetFn)>(library.resolve("fakeEngineReset"));
     notifyFn = reinterpret_cast<decltype(notifyFn)>(library.resolve("fakeEngineNotifyFromThread"));
-    return callsFn && resetFn && notifyFn;
+    notifyOnRegisterFn = reinterpret_cast<decltype(notifyOnRegisterFn)>(
+        library.resolve("fakeEngineNotifyOnRegister"));
+    return callsFn && resetFn && notifyFn && notifyOnRegisterFn;
 }
 
 void FakeEngine::reset(int startResult, int stopResult) {
@@ -24,4 +26,8 @@ QStringList FakeEngine::calls() {
 
 bool FakeEngine::notifyFromThread(int code) {
     return notifyFn(code);
+}
+
+void FakeEngine::notifyOnRegister(int code) {
+    notifyOnRegisterFn(code);
 }

@@ -15,12 +15,16 @@ public:
     QStringList calls();
     // Raises the engine callback with code on another thread and waits.
     bool notifyFromThread(int code);
+    // The next setCallback calls the callback with code on the caller's
+    // thread before it returns (a code raised during the engine's start).
+    void notifyOnRegister(int code);
 
 private:
     QLibrary library;
     const char *(*callsFn)() = nullptr;
     void (*resetFn)(int, int) = nullptr;
     bool (*notifyFn)(int) = nullptr;
+    void (*notifyOnRegisterFn)(int) = nullptr;
 };
 
 #endif // FAKEENGINE_H

@@ -45,6 +45,8 @@ private slots:
     void failedStartRegistersNoCallback();
     void stopWithNoticeEmitsZeroWhateverTheEngineSays();
     void engineThreadNotificationArrivesQueued();
+    void codeDeliveredAtRegistrationArrivesAfterTheResult();
+    void endedCastIsFreedOnceAndOnlyWhileOpen();
     void captureStatusFlipsAndLogsThePreviousValue();
 
 private:
@@ -151,6 +153,40 @@ void TestYoxiCapture::engineThreadNotificationArrivesQueued() {
     QTRY_COMPARE(receiver.codes, QList<int>{1003});
     QCOMPARE(receiver.thread, QThread::currentThread());
     delete capture;
+}
+
+void TestYoxiCapture::codeDeliveredAtRegistrationArrivesAfterTheResult() {
+    QThread captureThread;
+    auto *capture = new YoxiCapture();
+    capture->moveToThread(&captureThread);
+    QStringList order;
+    connect(capture, &YoxiCapture::captureResult, this,
+            [&](bool result) { order.append(QStringLiteral("result %1").arg(result)); });
+    connect(capture, &YoxiCapture::cancelResult, this,
+            [&](int code) { order.append(QStringLiteral("code %1").arg(code)); });
+    engine.notifyOnRegister(1001);
+    QByteArray host("10.0.0.5");
+    QByteArray code("AB12CD");
+    capture->startCapture(host.data(), 7000, code.data(), 1920, 1080);
+    QCOMPARE(order, QStringList{"result 1"});
+    QTRY_COMPARE(order, (QStringList{"result 1", "code 1001"}));
+    delete capture;
+}
+
+void TestYoxiCapture::endedCastIsFreedOnceAndOnlyWhileOpen() {
+    YoxiCapture capture;
+    capture.releaseEndedCast(); // nothing started
+    QByteArray host("10.0.0.5");
+    QByteArray code("AB12CD");
+    capture.startCapture(host.data(), 7000, code.data(), 1920, 1080);
+    capture.releaseEndedCast();
+    capture.releaseEndedCast();
+    QCOMPARE(engine.calls().filter("stopCapture").size(), 1);
+    // A cast the user stopped is not stopped again.
+    capture.startCapture(host.data(), 7000, code.data(), 1920, 1080);
+    capture.stopCapture(true);
+    capture.releaseEndedCast();
+    QCOMPARE(engine.calls().filter("stopCapture").size(), 2);
 }
 
 void TestYoxiCapture::captureStatusFlipsAndLogsThePreviousValue() {

@@ -354,6 +354,7 @@ private slots:
         QTRY_COMPARE(visibleMessageBoxes().size(), 1);
         QCOMPARE(takeMessages(), QStringList{QStringLiteral("音频异常（1008），请联系客服")});
         QVERIFY(casting());
+        QCOMPARE(engineCalls(QStringLiteral("stopCapture")), 0);
         QVERIFY(window->isMinimized());
         QTest::qWait(300);
         QCOMPARE(server.requests(QStringLiteral("disconnect")).size(), 0);
@@ -366,6 +367,8 @@ private slots:
         QTRY_COMPARE(visibleMessageBoxes().size(), 1);
         QCOMPARE(takeMessages(), QStringList{QStringLiteral("投屏异常（1003），请联系客服")});
         QVERIFY(!casting());
+        // The engine's ended cast is freed before the next one.
+        QCOMPARE(engineCalls(QStringLiteral("stopCapture")), 1);
         QVERIFY(!window->isMinimized());
         QVERIFY(code()->isVisible() && code()->isEnabled());
         QVERIFY(child<QPushButton>(window, "quitcast")->isHidden());
@@ -387,7 +390,22 @@ private slots:
         QTRY_COMPARE(visibleMessageBoxes().size(), 1);
         QCOMPARE(takeMessages(), QStringList{QStringLiteral("TV端连接失败，请检查网络")});
         QVERIFY(!casting());
+        QCOMPARE(engineCalls(QStringLiteral("stopCapture")), 1);
         QTRY_COMPARE(lastDisconnectCode(), QStringLiteral("-1"));
+    }
+
+    void failureDuringTheEngineStartEndsTheCastLikeALateOne() {
+        // No screen device: the engine's code arrives at registration, on
+        // this thread, before the start's result.
+        engine.notifyOnRegister(1001);
+        QTest::keyClicks(code(), QStringLiteral("ab12cd"));
+        QTest::keyClick(code(), Qt::Key_Return);
+        QTRY_COMPARE(visibleMessageBoxes().size(), 1);
+        QCOMPARE(takeMessages(), QStringList{QStringLiteral("投屏异常（1001），请联系客服")});
+        QVERIFY(!casting());
+        QVERIFY(code()->isVisible() && code()->isEnabled());
+        QCOMPARE(engineCalls(QStringLiteral("stopCapture")), 1);
+        QTRY_COMPARE(lastDisconnectCode(), QStringLiteral("1001"));
     }
 
     void quittingFromTheCastingWindowReportsCodeZero() {
@@ -436,6 +454,7 @@ private slots:
         takeMessages();
         QTest::qWait(500);
         QCOMPARE(server.requests(QStringLiteral("disconnect")).size(), disconnectsBefore);
+        QCOMPARE(engineCalls(QStringLiteral("stopCapture")), 1);
         QVERIFY(!window->isVisible());
     }
 

@@ -16,6 +16,9 @@ int startResult = 1;
 int stopResult = 0;
 intptr_t callbackUser = 0;
 CaptureCallback callback = nullptr;
+// A code the next setCallback delivers on the caller's thread, as the engine
+// does with a code raised during its start; 0 for none.
+int codeOnRegister = 0;
 
 void record(const std::string &line) {
     std::lock_guard<std::mutex> lock(mutex);
@@ -39,9 +42,17 @@ PIXPIPE_EXPORT int PIXPIPE_CALL stopCapture(void) {
 #ifndef FAKE_ENGINE_WITHOUT_SET_CALLBACK
 PIXPIPE_EXPORT int PIXPIPE_CALL setCallback(intptr_t userData, CaptureCallback fn) {
     record("setCallback " + std::to_string(userData));
-    std::lock_guard<std::mutex> lock(mutex);
-    callbackUser = userData;
-    callback = fn;
+    int pending;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        callbackUser = userData;
+        callback = fn;
+        pending = codeOnRegister;
+        codeOnRegister = 0;
+    }
+    if (fn && pending != 0) {
+        fn(userData, pending);
+    }
     return fn ? 0 : -1;
 }
 #endif
@@ -61,6 +72,12 @@ FAKE_ENGINE_EXPORT void fakeEngineReset(int nextStartResult, int nextStopResult)
     stopResult = nextStopResult;
     callbackUser = 0;
     callback = nullptr;
+    codeOnRegister = 0;
+}
+
+FAKE_ENGINE_EXPORT void fakeEngineNotifyOnRegister(int code) {
+    std::lock_guard<std::mutex> lock(mutex);
+    codeOnRegister = code;
 }
 
 // Calls the registered callback with code on a new thread and waits for it;
