@@ -5,6 +5,7 @@
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QNetworkAccessManager>
 #include <QUrl>
 
@@ -23,6 +24,16 @@ bool isWebAddress(const QUrl &url) {
            (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
 }
 
+// The running transfers by the absolute path of the file each writes.
+QHash<QString, DownloadUtil *> &runningTransfers() {
+    static QHash<QString, DownloadUtil *> transfers;
+    return transfers;
+}
+
+QString transferKey(const QString &fileName) {
+    return QFileInfo(fileName).absoluteFilePath();
+}
+
 } // namespace
 
 DownloadUtil::DownloadUtil(QObject *parent)
@@ -33,6 +44,7 @@ DownloadUtil::DownloadUtil(QObject *parent)
 }
 
 DownloadUtil::~DownloadUtil() {
+    stopListing();
     if (m_reply) {
         // Deleting the manager ends the transfer; its last signals must not
         // reach this half-destroyed object.
@@ -48,6 +60,18 @@ DownloadUtil::~DownloadUtil() {
     }
 }
 
+DownloadUtil *DownloadUtil::running(const QString &fileName) {
+    return runningTransfers().value(transferKey(fileName), nullptr);
+}
+
+void DownloadUtil::stopListing() {
+    auto &transfers = runningTransfers();
+    const auto listed = transfers.constFind(transferKey(m_fileName));
+    if (listed != transfers.constEnd() && listed.value() == this) {
+        transfers.erase(listed);
+    }
+}
+
 void DownloadUtil::setStallTimeout(int msec) {
     m_stallTimer.setInterval(msec);
 }
@@ -57,9 +81,17 @@ void DownloadUtil::downloadFileFromURL(const QString &url, const QString &fileNa
         qDebug() << "downloadFileFromURL----refused, a download is running:" << m_fileName;
         return;
     }
+    if (running(fileName)) {
+        // The partial file belongs to the other transfer: it is left alone.
+        qDebug() << "downloadFailed----fileName=" << fileName << ", another download writes it";
+        QTimer::singleShot(0, manager, [this, fileName] { emit downloadFailed(fileName); });
+        return;
+    }
     m_fileName = fileName;
     m_writeFailed = false;
     m_written = 0;
+    m_received = 0;
+    m_total = -1;
     m_head.clear();
     m_refusal.clear();
     qDebug() << "downloadFileFromURL----url=" << logText(url) << ",fileName=" << fileName;
@@ -98,6 +130,7 @@ void DownloadUtil::downloadFileFromURL(const QString &url, const QString &fileNa
                          QNetworkRequest::UserVerifiedRedirectPolicy);
     request.setMaximumRedirectsAllowed(maximumRedirects);
     m_reply = manager->get(request);
+    runningTransfers().insert(transferKey(m_fileName), this);
     // Qt stops reading from the server while this much waits unwritten.
     m_reply->setReadBufferSize(readBufferBytes);
 
@@ -201,6 +234,8 @@ void DownloadUtil::doProcessStalled() {
 }
 
 void DownloadUtil::doProcessDownloadProgress(qint64 received, qint64 total) {
+    m_received = received;
+    m_total = total;
     emit downloadProcess(received, total);
 }
 
@@ -217,6 +252,8 @@ void DownloadUtil::doProcessFinished() {
     QNetworkReply *reply = m_reply;
     m_reply = nullptr;
     reply->deleteLater();
+    // Whoever asks for the file from now on finds it in place or starts afresh.
+    stopListing();
 
     const bool transferred = m_refusal.isEmpty() && reply->error() == QNetworkReply::NoError;
     if (m_file && transferred) {

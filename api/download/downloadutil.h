@@ -20,6 +20,10 @@ class QNetworkAccessManager;
 // (also after redirects) are fetched, a package over 1 GiB is refused, a
 // transfer that stalls is given up, and a file named ".exe" must start like a
 // Windows executable.
+//
+// One transfer at a time writes a given file: a request for a file that a
+// running transfer is writing is refused, and callers follow that transfer
+// instead (running()).
 class DownloadUtil : public QObject {
     Q_OBJECT
 public:
@@ -29,6 +33,14 @@ public:
     // Starts the download and returns at once. One object serves one download;
     // a call while a download runs is refused.
     void downloadFileFromURL(const QString &url, const QString &fileName);
+
+    // The transfer now writing fileName, or null. It stops being listed just
+    // before it reports its end, and when it is destroyed.
+    static DownloadUtil *running(const QString &fileName);
+
+    // The last progress report: bytes received and the total, -1 while unknown.
+    qint64 receivedBytes() const { return m_received; }
+    qint64 totalBytes() const { return m_total; }
 
     // A transfer that receives less than 1 KiB in this many milliseconds is
     // given up: 30000. Tests shorten it.
@@ -57,6 +69,7 @@ private:
     void refuse(const QString &reason);
     bool moveIntoPlace();
     void fail(const QString &reason);
+    void stopListing();
 
     QFile *m_file = nullptr;
     QNetworkReply *m_reply = nullptr;
@@ -71,6 +84,8 @@ private:
     QString m_refusal;
     QTimer m_stallTimer;
     qint64 m_sinceProgress = 0;
+    qint64 m_received = 0;
+    qint64 m_total = -1;
 };
 
 #endif // DOWNLOADUTIL_H

@@ -110,13 +110,22 @@ void DownloadDialog::startDownload() {
         return;
     }
 
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    downloader = new DownloadUtil();
-    // The downloader may outlive the dialog (closing the dialog does not stop
-    // the transfer); it goes away once the transfer has ended either way.
-    connect(downloader, SIGNAL(downloadComplate(QString)), downloader, SLOT(deleteLater()));
-    connect(downloader, SIGNAL(downloadFailed(QString)), downloader, SLOT(deleteLater()));
-    downloader->downloadFileFromURL(config.getValue(config.downloadUrl, QString()), path);
+    // A dialog closed during its download leaves the transfer running; a
+    // dialog opened again meanwhile follows it rather than start a second
+    // transfer into the same file.
+    downloader = DownloadUtil::running(path);
+    if (downloader) {
+        qDebug() << "upgradePackageName=======following the running download";
+        receiveDownloadProcess(downloader->receivedBytes(), downloader->totalBytes());
+    } else {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        downloader = new DownloadUtil();
+        // The downloader may outlive the dialog (closing the dialog does not
+        // stop the transfer); it goes away once the transfer has ended either way.
+        connect(downloader, SIGNAL(downloadComplate(QString)), downloader, SLOT(deleteLater()));
+        connect(downloader, SIGNAL(downloadFailed(QString)), downloader, SLOT(deleteLater()));
+        downloader->downloadFileFromURL(config.getValue(config.downloadUrl, QString()), path);
+    }
     connect(downloader, SIGNAL(downloadComplate(QString)), this,
             SLOT(receiveDownloadComplate(QString)));
     connect(downloader, SIGNAL(downloadProcess(qint64, qint64)), this,

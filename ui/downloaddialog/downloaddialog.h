@@ -75,7 +75,8 @@ private:
     int m_dragX = 0;
     int m_dragY = 0;
     bool m_dragging = false;
-    // Outlives the dialog while a transfer runs and deletes itself when it ends.
+    // Outlives the dialog while a transfer runs and deletes itself when it
+    // ends; shared with a dialog opened again during the transfer.
     QPointer<DownloadUtil> downloader;
     ConfigUtil config;
     // The download failed: there is no package to make way for.

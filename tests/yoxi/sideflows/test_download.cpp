@@ -46,13 +46,14 @@ int requestsFor(const CastServerProcess &server, const QString &name) {
 }
 
 // Answers every GET with the first half of body at once and, 300 ms later,
-// either the second half or nothing, then closes the connection. With
-// announceLength false the end of the body is the closed connection.
+// either the second half or nothing, then closes the connection; Held keeps
+// the second half until release(). With announceLength false the end of the
+// body is the closed connection.
 // cast-server sends its variants in one go on loopback: too fast for a
 // progress report before the end, and its cut arrives together with the close.
 class PacedServer : public QObject {
 public:
-    enum Ending { SecondHalf, Cut };
+    enum Ending { SecondHalf, Cut, Held };
 
     PacedServer(const QByteArray &body, bool announceLength, Ending ending)
         : m_body(body), m_announceLength(announceLength), m_ending(ending) {
@@ -70,9 +71,20 @@ public:
     QString url() const {
         return QStringLiteral("http://127.0.0.1:%1/package").arg(m_server.serverPort());
     }
+    int requests() const { return m_requests; }
+    void release() {
+        for (QTcpSocket *socket : m_held) {
+            if (socket) {
+                finish(socket);
+            }
+        }
+        m_held.clear();
+    }
 
 private:
     void respond(QTcpSocket *socket) {
+        ++m_requests;
+        m_request.clear();
         const int half = m_body.size() / 2;
         QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n";
         if (m_announceLength) {
@@ -80,12 +92,17 @@ private:
         }
         socket->write(head + "Connection: close\r\n\r\n");
         socket->write(m_body.left(half));
-        QTimer::singleShot(300, socket, [this, socket, half] {
-            if (m_ending == SecondHalf) {
-                socket->write(m_body.mid(half));
-            }
-            socket->disconnectFromHost();
-        });
+        if (m_ending == Held) {
+            m_held << socket;
+            return;
+        }
+        QTimer::singleShot(300, socket, [this, socket] { finish(socket); });
+    }
+    void finish(QTcpSocket *socket) {
+        if (m_ending != Cut) {
+            socket->write(m_body.mid(m_body.size() / 2));
+        }
+        socket->disconnectFromHost();
     }
 
     QTcpServer m_server;
@@ -93,6 +110,8 @@ private:
     bool m_announceLength;
     Ending m_ending;
     QByteArray m_request;
+    int m_requests = 0;
+    QList<QPointer<QTcpSocket>> m_held;
 };
 
 } // namespace
@@ -122,6 +141,7 @@ private slots:
     void dialogRingShowsWholePercent();
     void dialogDeletesPackageThatCannotBeOpened();
     void dialogKeepsConfiguredNameInsideDownloadFolder();
+    void dialogOpenedAgainFollowsRunningDownload();
 
 private:
     struct DialogRun {
@@ -505,6 +525,44 @@ void DownloadTest::dialogKeepsConfiguredNameInsideDownloadFolder() {
     QVERIFY(!QFile::exists(QFileInfo(downloadFolder()).path() + "/" + packageName));
     run.dialog->close();
     QTRY_VERIFY(run.dialog.isNull());
+}
+
+// Closing the dialog leaves its download running; the dialog opened again
+// meanwhile must follow that transfer, not start a second one into the same
+// partial file, which the first would then move into place half written.
+void DownloadTest::dialogOpenedAgainFollowsRunningDownload() {
+    PacedServer server(m_package, true, PacedServer::Held);
+    QVERIFY(server.listen());
+    const QString package = downloadFolder() + "/" + packageName;
+    DialogRun first;
+    startDialog(first, server.url());
+    QTRY_COMPARE(first.dialog->findChild<QRoundProgressBar *>("download_process")->value(), 50.0);
+    QTest::keyClick(first.dialog, Qt::Key_Escape);
+    QTRY_VERIFY(first.dialog.isNull());
+
+    DialogRun second;
+    startDialog(second, server.url());
+    auto *ring = second.dialog->findChild<QRoundProgressBar *>("download_process");
+    auto *text = second.dialog->findChild<QLabel *>("tip_content");
+    QCOMPARE(text->text(), QString("下载中..."));
+    QVERIFY(ring->isVisible());
+    QCOMPARE(ring->value(), 50.0);
+
+    // Nor may a downloader asked directly for the file touch it.
+    DownloadUtil intruder;
+    QSignalSpy refused(&intruder, &DownloadUtil::downloadFailed);
+    intruder.downloadFileFromURL(server.url(), package);
+    QTRY_COMPARE(refused.count(), 1);
+
+    server.release();
+    QTRY_COMPARE_WITH_TIMEOUT(text->text(), QString("下载完成！"), 10000);
+    QCOMPARE(ring->value(), 100.0);
+    QCOMPARE(server.requests(), 1);
+    QCOMPARE(readFile(package), m_package);
+    QVERIFY(!QFile::exists(package + ".tmp"));
+    QCOMPARE(first.closes + first.failureDismissals, 0);
+    second.dialog->close();
+    QTRY_VERIFY(second.dialog.isNull());
 }
 
 QTEST_MAIN(DownloadTest)
