@@ -46,9 +46,10 @@ int requestsFor(const CastServerProcess &server, const QString &name) {
 }
 
 // Answers every GET with the first half of body at once and, 300 ms later,
-// either the second half or nothing, then closes the connection; Held keeps
-// the second half until release(). With announceLength false the end of the
-// body is the closed connection.
+// either the second half or nothing, then closes the connection. Held sends
+// the first half in four pieces 200 ms apart (Qt reports progress at most
+// every 100 ms) and the rest after release(). With announceLength false the
+// end of the body is the closed connection.
 // cast-server sends its variants in one go on loopback: too fast for a
 // progress report before the end, and its cut arrives together with the close.
 class PacedServer : public QObject {
@@ -73,6 +74,7 @@ public:
     }
     int requests() const { return m_requests; }
     void release() {
+        m_released = true;
         for (QTcpSocket *socket : m_held) {
             if (socket) {
                 finish(socket);
@@ -91,12 +93,27 @@ private:
             head += "Content-Length: " + QByteArray::number(m_body.size()) + "\r\n";
         }
         socket->write(head + "Connection: close\r\n\r\n");
-        socket->write(m_body.left(half));
         if (m_ending == Held) {
-            m_held << socket;
+            sendHeldPiece(socket, 0);
             return;
         }
+        socket->write(m_body.left(half));
         QTimer::singleShot(300, socket, [this, socket] { finish(socket); });
+    }
+    void sendHeldPiece(QTcpSocket *socket, int sent) {
+        const int half = m_body.size() / 2;
+        if (sent >= half) {
+            if (m_released) {
+                finish(socket);
+            } else {
+                m_held << socket;
+            }
+            return;
+        }
+        const int piece = qMin(half / 4 + 1, half - sent);
+        socket->write(m_body.mid(sent, piece));
+        QTimer::singleShot(200, socket,
+                           [this, socket, sent, piece] { sendHeldPiece(socket, sent + piece); });
     }
     void finish(QTcpSocket *socket) {
         if (m_ending != Cut) {
@@ -112,6 +129,7 @@ private:
     QByteArray m_request;
     int m_requests = 0;
     QList<QPointer<QTcpSocket>> m_held;
+    bool m_released = false;
 };
 
 } // namespace
@@ -536,7 +554,7 @@ void DownloadTest::dialogOpenedAgainFollowsRunningDownload() {
     const QString package = downloadFolder() + "/" + packageName;
     DialogRun first;
     startDialog(first, server.url());
-    QTRY_COMPARE(first.dialog->findChild<QRoundProgressBar *>("download_process")->value(), 50.0);
+    QTRY_VERIFY(first.dialog->findChild<QRoundProgressBar *>("download_process")->value() > 0);
     QTest::keyClick(first.dialog, Qt::Key_Escape);
     QTRY_VERIFY(first.dialog.isNull());
 
@@ -546,7 +564,7 @@ void DownloadTest::dialogOpenedAgainFollowsRunningDownload() {
     auto *text = second.dialog->findChild<QLabel *>("tip_content");
     QCOMPARE(text->text(), QString("下载中..."));
     QVERIFY(ring->isVisible());
-    QCOMPARE(ring->value(), 50.0);
+    QVERIFY(ring->value() > 0);
 
     // Nor may a downloader asked directly for the file touch it.
     DownloadUtil intruder;
