@@ -4,12 +4,11 @@
 #include "lifecycle/cast_context.h"
 #include "link/receiver_link.h"
 #include "log_capture.h"
+#include "test_sockets.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 
 using namespace pixpipe;
 using namespace pixpipe::testing;
@@ -20,19 +19,19 @@ namespace {
 class LinkedCast : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, m_pair), 0);
+        ASSERT_TRUE(connectedPair(m_pair));
         m_cast.m_nsock.store(m_pair[0]);
     }
     void TearDown() override {
-        close(m_pair[0]);
-        close(m_pair[1]);
+        closeSocket(m_pair[0]);
+        closeSocket(m_pair[1]);
     }
     void peerSends(const std::vector<uint8_t> &bytes) {
-        ASSERT_EQ(write(m_pair[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+        ASSERT_EQ(sendSome(m_pair[1], bytes.data(), bytes.size()), static_cast<int>(bytes.size()));
     }
     int receive() { return recvMessage(&m_cast, &m_header, &m_body); }
 
-    int m_pair[2] = {-1, -1};
+    SocketHandle m_pair[2] = {kNoSocket, kNoSocket};
     CastContext m_cast;
     MessageHeader m_header;
     std::vector<uint8_t> m_body;
@@ -62,11 +61,11 @@ TEST_F(LinkedCast, AHeaderInPiecesOfFiveThreeAndFourIsOneHeader) {
         size_t offset = 0;
         for (size_t piece : pieces) {
             std::this_thread::sleep_for(std::chrono::milliseconds(30));
-            ASSERT_EQ(write(m_pair[1], message.data() + offset, piece),
-                      static_cast<ssize_t>(piece));
+            ASSERT_EQ(sendSome(m_pair[1], message.data() + offset, piece),
+                      static_cast<int>(piece));
             offset += piece;
         }
-        write(m_pair[1], message.data() + offset, message.size() - offset);
+        sendSome(m_pair[1], message.data() + offset, message.size() - offset);
     });
     EXPECT_EQ(receive(), 2);
     peer.join();
@@ -109,7 +108,7 @@ TEST_F(LinkedCast, AClosedLinkAndAStopWhileReadingEndTheRead) {
     stopper.join();
 
     m_cast.m_running.store(1);
-    shutdown(m_pair[1], SHUT_WR);
+    shutdownSending(m_pair[1]);
     EXPECT_EQ(receive(), -2);
 }
 

@@ -1,9 +1,6 @@
 #include "fake_receiver.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "test_sockets.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -19,37 +16,11 @@ bool anyKnownHeader(const MessageHeader &header) {
            header.length <= kLargestRecordedBody;
 }
 
-int bindLoopback(const char *host, uint16_t port, int receiveBuffer) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return -1;
-    int one = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    if (receiveBuffer > 0)
-        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    inet_pton(AF_INET, host, &address.sin_addr);
-    if (bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-uint16_t boundPort(int fd) {
-    sockaddr_in address{};
-    socklen_t size = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr *>(&address), &size);
-    return ntohs(address.sin_port);
-}
-
 } // namespace
 
 struct FakeReceiver::Connection {
-    explicit Connection(int socket) : fd(socket), assembler(anyKnownHeader) {}
-    int fd;
+    explicit Connection(SocketHandle socket) : fd(socket), assembler(anyKnownHeader) {}
+    SocketHandle fd;
     MessageAssembler assembler;
     ConnectionRecord record;
 };
@@ -67,35 +38,35 @@ std::vector<uint8_t> headerBytes(int32_t type, int32_t length, int32_t stamp) {
 FakeReceiver::FakeReceiver(ReceiverOptions options)
     : m_options(options), m_readPauseMs(options.readPauseMs) {
     // The audio port must be the control port + 1: retry until both are free.
-    for (int attempt = 0; attempt < 100 && m_audioListener < 0; ++attempt) {
-        int control = bindLoopback(options.bindAddress, 0, options.receiveBufferBytes);
-        if (control < 0)
+    for (int attempt = 0; attempt < 100 && m_audioListener == kNoSocket; ++attempt) {
+        SocketHandle control = bindTcp(options.bindAddress, 0, options.receiveBufferBytes);
+        if (control == kNoSocket)
             continue;
         uint16_t port = boundPort(control);
-        int audio = port < 65535
-                        ? bindLoopback(options.bindAddress, port + 1, options.receiveBufferBytes)
-                        : -1;
-        if (audio < 0) {
-            close(control);
+        SocketHandle audio =
+            port < 65535 ? bindTcp(options.bindAddress, port + 1, options.receiveBufferBytes)
+                         : kNoSocket;
+        if (audio == kNoSocket) {
+            closeSocket(control);
             continue;
         }
         m_port = port;
         m_controlListener = control;
         m_audioListener = audio;
     }
-    if (m_audioListener < 0)
+    if (m_audioListener == kNoSocket)
         throw std::runtime_error("FakeReceiver: no free pair of loopback ports");
     if (options.acceptNothing) {
         fillAcceptQueue(m_controlListener);
         fillAcceptQueue(m_audioListener);
         return;
     }
-    listen(m_controlListener, 8);
+    startListening(m_controlListener);
     m_threads.emplace_back(&FakeReceiver::acceptLoop, this, Link::Control, m_controlListener);
     // A bound socket that does not listen refuses connections and keeps the
     // port from being taken by anyone else.
     if (options.listenAudio) {
-        listen(m_audioListener, 8);
+        startListening(m_audioListener);
         m_threads.emplace_back(&FakeReceiver::acceptLoop, this, Link::Audio, m_audioListener);
     }
 }
@@ -105,13 +76,13 @@ FakeReceiver::~FakeReceiver() {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_stopping = true;
         for (auto &connection : m_connections)
-            if (connection->fd >= 0)
-                shutdown(connection->fd, SHUT_RDWR);
+            if (connection->fd != kNoSocket)
+                shutdownSocket(connection->fd);
         m_paused = false;
         m_changed.notify_all();
     }
-    shutdown(m_controlListener, SHUT_RDWR);
-    shutdown(m_audioListener, SHUT_RDWR);
+    stopListening(m_controlListener);
+    stopListening(m_audioListener);
     // Reader threads are added while accepting; join until none is left.
     for (;;) {
         std::vector<std::thread> threads;
@@ -125,34 +96,31 @@ FakeReceiver::~FakeReceiver() {
             thread.join();
     }
     for (auto &connection : m_connections)
-        if (connection->fd >= 0)
-            close(connection->fd);
-    for (int filler : m_queueFillers)
-        close(filler);
-    close(m_controlListener);
-    close(m_audioListener);
+        if (connection->fd != kNoSocket)
+            closeSocket(connection->fd);
+    for (SocketHandle filler : m_queueFillers)
+        closeSocket(filler);
+    closeSocket(m_controlListener);
+    closeSocket(m_audioListener);
 }
 
 // A listener with backlog 0 holds one connection that nobody accepts; the
 // system then drops every further connection request unanswered.
-void FakeReceiver::fillAcceptQueue(int listener) {
-    listen(listener, 0);
-    sockaddr_in address{};
-    socklen_t size = sizeof address;
-    getsockname(listener, reinterpret_cast<sockaddr *>(&address), &size);
-    int filler = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (connect(filler, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
+void FakeReceiver::fillAcceptQueue(SocketHandle listener) {
+    startListening(listener, 0);
+    SocketHandle filler = createTcpSocket();
+    if (filler == kNoSocket || !connectWithin5s(filler, m_options.bindAddress, boundPort(listener)))
         throw std::runtime_error("FakeReceiver: could not fill the accept queue");
     m_queueFillers.push_back(filler);
 }
 
-void FakeReceiver::acceptLoop(Link link, int listener) {
+void FakeReceiver::acceptLoop(Link link, SocketHandle listener) {
     for (;;) {
-        int fd = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+        SocketHandle fd = acceptConnection(listener);
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (fd < 0 || m_stopping) {
-            if (fd >= 0)
-                close(fd);
+        if (fd == kNoSocket || m_stopping) {
+            if (fd != kNoSocket)
+                closeSocket(fd);
             return;
         }
         auto connection = std::make_shared<Connection>(fd);
@@ -173,7 +141,7 @@ void FakeReceiver::readLoop(const std::shared_ptr<Connection> &connection) {
                    connection->record.index == 0;
     for (;;) {
         size_t wanted = buffer.size();
-        int fd;
+        SocketHandle fd;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
             size_t have = connection->record.bytes.size();
@@ -186,8 +154,8 @@ void FakeReceiver::readLoop(const std::shared_ptr<Connection> &connection) {
                     pausing = false;
                     m_paused = true;
                     m_changed.notify_all();
-                    m_changed.wait(lock, [&] { return !m_paused || connection->fd < 0; });
-                    if (connection->fd < 0)
+                    m_changed.wait(lock, [&] { return !m_paused || connection->fd == kNoSocket; });
+                    if (connection->fd == kNoSocket)
                         return;
                 } else {
                     wanted = std::min(wanted, m_options.pauseAfterBytes - have);
@@ -195,7 +163,7 @@ void FakeReceiver::readLoop(const std::shared_ptr<Connection> &connection) {
             }
             fd = connection->fd;
         }
-        ssize_t received = recv(fd, buffer.data(), wanted, 0);
+        int received = receiveSome(fd, buffer.data(), wanted);
         if (m_readPauseMs.load() > 0 && received > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(m_readPauseMs.load()));
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -211,7 +179,7 @@ void FakeReceiver::readLoop(const std::shared_ptr<Connection> &connection) {
                 if (stop && m_options.answerStopWithQuit) {
                     std::vector<uint8_t> quit = headerBytes(MSG_QUIT, 1, 0);
                     quit.push_back(0);
-                    send(connection->fd, quit.data(), quit.size(), MSG_NOSIGNAL);
+                    sendSome(connection->fd, quit.data(), quit.size());
                 } else if (stop && m_options.closeOnStop) {
                     drop = true;
                 }
@@ -222,8 +190,8 @@ void FakeReceiver::readLoop(const std::shared_ptr<Connection> &connection) {
         if (drop) {
             record.closed = true;
             record.cutShort = connection->assembler.inMessage();
-            close(connection->fd);
-            connection->fd = -1;
+            closeSocket(connection->fd);
+            connection->fd = kNoSocket;
             m_changed.notify_all();
             return;
         }
@@ -277,10 +245,9 @@ bool FakeReceiver::waitForMessages(Link link, size_t count, std::chrono::millise
 bool FakeReceiver::sendRaw(Link link, const std::vector<uint8_t> &bytes) {
     std::lock_guard<std::mutex> lock(m_mutex);
     for (auto it = m_connections.rbegin(); it != m_connections.rend(); ++it) {
-        if ((*it)->record.link != link || (*it)->fd < 0)
+        if ((*it)->record.link != link || (*it)->fd == kNoSocket)
             continue;
-        return send((*it)->fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
-               static_cast<ssize_t>(bytes.size());
+        return sendSome((*it)->fd, bytes.data(), bytes.size()) == static_cast<int>(bytes.size());
     }
     return false;
 }
@@ -295,9 +262,9 @@ bool FakeReceiver::sendMessage(Link link, int32_t type, const std::vector<uint8_
 void FakeReceiver::closeNewest(Link link) {
     std::lock_guard<std::mutex> lock(m_mutex);
     for (auto it = m_connections.rbegin(); it != m_connections.rend(); ++it) {
-        if ((*it)->record.link == link && (*it)->fd >= 0) {
+        if ((*it)->record.link == link && (*it)->fd != kNoSocket) {
             // The reader sees the end of stream and closes the descriptor.
-            shutdown((*it)->fd, SHUT_RDWR);
+            shutdownSocket((*it)->fd);
             return;
         }
     }
@@ -307,17 +274,17 @@ void FakeReceiver::resetNewest(Link link) {
     std::lock_guard<std::mutex> lock(m_mutex);
     for (auto it = m_connections.rbegin(); it != m_connections.rend(); ++it) {
         Connection &connection = **it;
-        if (connection.record.link != link || connection.fd < 0)
+        if (connection.record.link != link || connection.fd == kNoSocket)
             continue;
         if (!m_paused) {
             // The reader is inside recv: let it see the end and close.
-            shutdown(connection.fd, SHUT_RDWR);
+            shutdownSocket(connection.fd);
             return;
         }
         // Closing with unread data sends a reset. The reader is paused (not
         // inside recv), so the descriptor can be closed here.
-        close(connection.fd);
-        connection.fd = -1;
+        closeSocket(connection.fd);
+        connection.fd = kNoSocket;
         connection.record.closed = true;
         connection.record.cutShort = connection.assembler.inMessage();
         m_paused = false;
@@ -327,7 +294,7 @@ void FakeReceiver::resetNewest(Link link) {
 }
 
 void FakeReceiver::refuse(Link link) {
-    shutdown(listenerFor(link), SHUT_RDWR);
+    stopListening(listenerFor(link));
 }
 
 bool FakeReceiver::waitPaused(std::chrono::milliseconds timeout) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "link/message_framing.h"
+#include "platform/socket.h"
 
 #include <atomic>
 #include <chrono>
@@ -89,17 +90,17 @@ public:
 
 private:
     struct Connection;
-    void fillAcceptQueue(int listener);
-    void acceptLoop(Link link, int listener);
+    void fillAcceptQueue(SocketHandle listener);
+    void acceptLoop(Link link, SocketHandle listener);
     void readLoop(const std::shared_ptr<Connection> &connection);
-    int &listenerFor(Link link) {
+    SocketHandle &listenerFor(Link link) {
         return link == Link::Control ? m_controlListener : m_audioListener;
     }
 
     ReceiverOptions m_options;
     uint16_t m_port = 0;
-    int m_controlListener = -1;
-    int m_audioListener = -1;
+    SocketHandle m_controlListener = kNoSocket;
+    SocketHandle m_audioListener = kNoSocket;
     bool m_stopping = false;
     bool m_paused = false;
     std::atomic<int> m_readPauseMs{0};
@@ -108,7 +109,7 @@ private:
     std::vector<std::shared_ptr<Connection>> m_connections;
     std::vector<Link> m_acceptOrder;
     std::vector<std::thread> m_threads;
-    std::vector<int> m_queueFillers; // the connections that fill the accept queues
+    std::vector<SocketHandle> m_queueFillers; // the connections that fill the accept queues
 };
 
 // Message helpers for building expectations.

@@ -2,28 +2,34 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace pixpipe::testing {
 
 LogCapture::LogCapture() {
-    char path[] = "/tmp/pixpipe-log-XXXXXX";
-    int fd = mkstemp(path);
+    std::string path = (std::filesystem::temp_directory_path() / "pixpipe-log-XXXXXX").string();
+    int fd = mkstemp(path.data());
     if (fd < 0)
         throw std::runtime_error("LogCapture: cannot create a temporary file");
     m_path = path;
     std::fflush(stdout);
-    m_savedStdout = dup(STDOUT_FILENO);
-    dup2(fd, STDOUT_FILENO);
+    m_savedStdout = dup(fileno(stdout));
+    dup2(fd, fileno(stdout));
     close(fd);
 }
 
 LogCapture::~LogCapture() {
     std::fflush(stdout);
-    dup2(m_savedStdout, STDOUT_FILENO);
+    dup2(m_savedStdout, fileno(stdout));
     close(m_savedStdout);
     // Echo the captured log so that a failing test still shows it.
     std::fputs(text().c_str(), stdout);
