@@ -46,7 +46,8 @@ protected:
             FreeLibrary(m_library);
     }
     template <typename Function> Function resolve(const char *name) {
-        return reinterpret_cast<Function>(reinterpret_cast<void *>(GetProcAddress(m_library, name)));
+        return reinterpret_cast<Function>(
+            reinterpret_cast<void *>(GetProcAddress(m_library, name)));
     }
 
     HMODULE m_library = nullptr;

@@ -61,8 +61,7 @@ TEST_F(LinkedCast, AHeaderInPiecesOfFiveThreeAndFourIsOneHeader) {
         size_t offset = 0;
         for (size_t piece : pieces) {
             std::this_thread::sleep_for(std::chrono::milliseconds(30));
-            ASSERT_EQ(sendSome(m_pair[1], message.data() + offset, piece),
-                      static_cast<int>(piece));
+            ASSERT_EQ(sendSome(m_pair[1], message.data() + offset, piece), static_cast<int>(piece));
             offset += piece;
         }
         sendSome(m_pair[1], message.data() + offset, message.size() - offset);
