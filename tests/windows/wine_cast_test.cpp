@@ -4,6 +4,7 @@
 // it is quick. cast_under_wine.sh starts the receiver, passes its port in
 // PIXPIPE_TEST_RECEIVER_PORT and checks what the receiver got.
 #include "engine_test_helpers.h"
+#include "lifecycle/worker_threads.h"
 #include "platform/capture_sources.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +21,8 @@ TEST(CastUnderWine, TestSourcesReachTheReceiverUntilItsQuitMessage) {
     const char *port = std::getenv("PIXPIPE_TEST_RECEIVER_PORT");
     ASSERT_NE(port, nullptr) << "run through cast_under_wine.sh";
 
+    // The core tests' helpers run casts without media threads; this one needs them.
+    setMediaPipelinesForTesting(true);
     CaptureSources sources;
     sources.video = {"lavfi", "testsrc2=size=640x360:rate=15,realtime", {}, false};
     sources.audio = {"lavfi", "sine=frequency=1000:sample_rate=44100,arealtime", {}, false};

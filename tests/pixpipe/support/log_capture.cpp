@@ -8,7 +8,10 @@
 #include <stdexcept>
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
+#include <share.h>
+#include <sys/stat.h>
 #else
 #include <unistd.h>
 #endif
@@ -17,7 +20,15 @@ namespace pixpipe::testing {
 
 LogCapture::LogCapture() {
     std::string path = (std::filesystem::temp_directory_path() / "pixpipe-log-XXXXXX").string();
+#ifdef _WIN32
+    // MinGW's mkstemp denies other opens of the file; text() must read it.
+    int fd = _mktemp_s(path.data(), path.size() + 1) == 0
+                 ? _sopen(path.c_str(), _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYNO,
+                          _S_IREAD | _S_IWRITE)
+                 : -1;
+#else
     int fd = mkstemp(path.data());
+#endif
     if (fd < 0)
         throw std::runtime_error("LogCapture: cannot create a temporary file");
     m_path = path;
