@@ -37,7 +37,6 @@ bool openPackage(const QUrl &url) {
 
 DownloadDialog::DownloadDialog(QWidget *parent) : QDialog(parent), ui(new Ui::DownloadDialog) {
     ui->setupUi(this);
-    const int w = width();
     const int h = height();
 
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
