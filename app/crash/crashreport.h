@@ -22,7 +22,7 @@ void showReport(const QString &code, const QString &address);
 // The crashed process starts a fresh copy of the executable with the
 // arguments reportArgument, code and address to show its report: the
 // crashing thread may be any thread and may hold any lock, so Qt can not be
-// used there (see crashsignals.cpp and crashfilterwindows.cpp).
+// used there (see crashsignals.cpp and crashfilterwin32.cpp).
 extern const char reportArgument[];
 
 // Returns true and fills code and address when argv is such a request.
