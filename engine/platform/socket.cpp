@@ -76,6 +76,19 @@ static std::chrono::milliseconds sendTimeout(SOCKET s) {
     return std::chrono::milliseconds(timeout);
 }
 
+// Whether a call that found the socket not ready should wait: not when its
+// connect was abandoned unfinished, which Winsock does not cancel.
+static bool worthWaiting(SOCKET s) {
+    if (WSAGetLastError() != WSAEWOULDBLOCK)
+        return false;
+    sockaddr_in peer;
+    int length = sizeof peer;
+    if (getpeername(s, reinterpret_cast<sockaddr *>(&peer), &length) == 0)
+        return true;
+    WSASetLastError(WSAENOTCONN);
+    return false;
+}
+
 // Waits up to waitMs for the socket to turn readable or writable.
 static void waitForSocket(SOCKET s, bool forWriting, int waitMs) {
     fd_set ready;
@@ -98,7 +111,7 @@ int sendSome(SocketHandle socket, const void *data, size_t length) {
         int sent = send(s, static_cast<const char *>(data), static_cast<int>(length), 0);
         if (sent != SOCKET_ERROR)
             return sent;
-        if (WSAGetLastError() != WSAEWOULDBLOCK)
+        if (first ? !worthWaiting(s) : WSAGetLastError() != WSAEWOULDBLOCK)
             return -1;
         if (first) {
             std::chrono::milliseconds timeout = sendTimeout(s);
@@ -116,11 +129,11 @@ int sendSome(SocketHandle socket, const void *data, size_t length) {
 
 int receiveSome(SocketHandle socket, void *buffer, size_t length) {
     SOCKET s = static_cast<SOCKET>(socket);
-    for (;;) {
+    for (bool first = true;; first = false) {
         int received = recv(s, static_cast<char *>(buffer), static_cast<int>(length), 0);
         if (received != SOCKET_ERROR)
             return received;
-        if (WSAGetLastError() != WSAEWOULDBLOCK)
+        if (first ? !worthWaiting(s) : WSAGetLastError() != WSAEWOULDBLOCK)
             return -1;
         waitForSocket(s, false, kPollMs);
     }
@@ -172,8 +185,8 @@ bool finishConnect(SocketHandle socket, std::chrono::steady_clock::time_point de
         }
     }
     // The socket stays non-blocking (see sendSome). An unfinished connect is
-    // not cancelled by Winsock; a send on the socket then fails with "not
-    // connected".
+    // not cancelled by Winsock; sendSome and receiveSome then fail at once
+    // with "not connected" instead of waiting for it.
     return connected;
 }
 
