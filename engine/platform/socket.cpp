@@ -22,14 +22,15 @@ namespace pixpipe {
 
 namespace {
 
-// How often a connect wait looks at keepWaiting.
-constexpr int kConnectPollMs = 20;
+// How often a wait looks at keepWaiting (and, on Windows, whether the socket
+// was shut down).
+constexpr int kPollMs = 20;
 
 // Milliseconds left until deadline, at most one poll step; 0 when passed.
 int nextWaitMs(std::chrono::steady_clock::time_point deadline) {
     using namespace std::chrono;
     auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
-    return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, kConnectPollMs));
+    return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, kPollMs));
 }
 
 bool parseAddress(const char *host, uint16_t port, sockaddr_in *address) {
@@ -66,16 +67,76 @@ void setSendTimeout(SocketHandle socket, int milliseconds) {
                reinterpret_cast<const char *>(&timeout), sizeof timeout);
 }
 
+// The send time-out set on the socket; none (zero) when it cannot be read.
+static std::chrono::milliseconds sendTimeout(SOCKET s) {
+    DWORD timeout = 0;
+    int length = sizeof timeout;
+    if (getsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<char *>(&timeout), &length) != 0)
+        timeout = 0;
+    return std::chrono::milliseconds(timeout);
+}
+
+// Whether a call that found the socket not ready should wait: not when its
+// connect was abandoned unfinished, which Winsock does not cancel.
+static bool worthWaiting(SOCKET s) {
+    if (WSAGetLastError() != WSAEWOULDBLOCK)
+        return false;
+    sockaddr_in peer;
+    int length = sizeof peer;
+    if (getpeername(s, reinterpret_cast<sockaddr *>(&peer), &length) == 0)
+        return true;
+    WSASetLastError(WSAENOTCONN);
+    return false;
+}
+
+// Waits up to waitMs for the socket to turn readable or writable.
+static void waitForSocket(SOCKET s, bool forWriting, int waitMs) {
+    fd_set ready;
+    FD_ZERO(&ready);
+    FD_SET(s, &ready);
+    timeval timeout{};
+    timeout.tv_usec = waitMs * 1000;
+    select(0, forWriting ? nullptr : &ready, forWriting ? &ready : nullptr, nullptr, &timeout);
+}
+
+// Connected sockets are non-blocking here: Winsock's shutdown does not end a
+// send or receive that is already blocked, so the calls below wait in short
+// steps and try again, and a try after shutdownSocket fails at once. The send
+// time-out (SO_SNDTIMEO binds blocking calls only) is kept by the wait.
 int sendSome(SocketHandle socket, const void *data, size_t length) {
-    int sent = send(static_cast<SOCKET>(socket), static_cast<const char *>(data),
-                    static_cast<int>(length), 0);
-    return sent == SOCKET_ERROR ? -1 : sent;
+    SOCKET s = static_cast<SOCKET>(socket);
+    std::chrono::steady_clock::time_point deadline{};
+    bool timed = false;
+    for (bool first = true;; first = false) {
+        int sent = send(s, static_cast<const char *>(data), static_cast<int>(length), 0);
+        if (sent != SOCKET_ERROR)
+            return sent;
+        if (first ? !worthWaiting(s) : WSAGetLastError() != WSAEWOULDBLOCK)
+            return -1;
+        if (first) {
+            std::chrono::milliseconds timeout = sendTimeout(s);
+            timed = timeout.count() > 0;
+            deadline = std::chrono::steady_clock::now() + timeout;
+        }
+        int waitMs = timed ? nextWaitMs(deadline) : kPollMs;
+        if (waitMs == 0) {
+            WSASetLastError(WSAETIMEDOUT);
+            return -1;
+        }
+        waitForSocket(s, true, waitMs);
+    }
 }
 
 int receiveSome(SocketHandle socket, void *buffer, size_t length) {
-    int received =
-        recv(static_cast<SOCKET>(socket), static_cast<char *>(buffer), static_cast<int>(length), 0);
-    return received == SOCKET_ERROR ? -1 : received;
+    SOCKET s = static_cast<SOCKET>(socket);
+    for (bool first = true;; first = false) {
+        int received = recv(s, static_cast<char *>(buffer), static_cast<int>(length), 0);
+        if (received != SOCKET_ERROR)
+            return received;
+        if (first ? !worthWaiting(s) : WSAGetLastError() != WSAEWOULDBLOCK)
+            return -1;
+        waitForSocket(s, false, kPollMs);
+    }
 }
 
 void shutdownSocket(SocketHandle socket) {
@@ -90,23 +151,16 @@ int lastSocketError() {
     return WSAGetLastError();
 }
 
-static void setBlocking(SocketHandle socket, bool blocking) {
-    u_long nonBlocking = blocking ? 0 : 1;
-    ioctlsocket(static_cast<SOCKET>(socket), FIONBIO, &nonBlocking);
-}
-
 bool beginConnect(SocketHandle socket, const char *host, uint16_t port) {
     sockaddr_in address;
     if (!parseAddress(host, port, &address))
         return false;
-    setBlocking(socket, false);
+    u_long nonBlocking = 1;
+    ioctlsocket(static_cast<SOCKET>(socket), FIONBIO, &nonBlocking);
     if (connect(static_cast<SOCKET>(socket), reinterpret_cast<const sockaddr *>(&address),
                 sizeof address) == 0)
         return true;
-    if (WSAGetLastError() == WSAEWOULDBLOCK)
-        return true;
-    setBlocking(socket, true);
-    return false;
+    return WSAGetLastError() == WSAEWOULDBLOCK;
 }
 
 bool finishConnect(SocketHandle socket, std::chrono::steady_clock::time_point deadline,
@@ -130,9 +184,9 @@ bool finishConnect(SocketHandle socket, std::chrono::steady_clock::time_point de
             break;
         }
     }
-    setBlocking(socket, true);
-    // An unfinished connect is not cancelled by Winsock; a send on the
-    // socket then fails with "not connected".
+    // The socket stays non-blocking (see sendSome). An unfinished connect is
+    // not cancelled by Winsock; sendSome and receiveSome then fail at once
+    // with "not connected" instead of waiting for it.
     return connected;
 }
 

@@ -32,7 +32,8 @@ bool beginConnect(SocketHandle socket, const char *host, uint16_t port);
 
 // Waits for the connect begun by beginConnect until it completes, the
 // deadline passes or keepWaiting() turns false, then makes the socket
-// blocking again. True when connected; otherwise the attempt is abandoned, so
+// blocking again (on Windows sendSome and receiveSome do the waiting). True
+// when connected; otherwise the attempt is abandoned, so
 // that a send on the socket fails at once instead of waiting for it.
 bool finishConnect(SocketHandle socket, std::chrono::steady_clock::time_point deadline,
                    const std::function<bool()> &keepWaiting);
