@@ -65,19 +65,19 @@ bool AudioPlayer::openOutput(int sampleRate) {
         return true;
     if (m_outputFailed)
         return false;
-    pa_sample_spec spec{};
-    spec.format = PA_SAMPLE_S16NE;
-    spec.rate = static_cast<uint32_t>(sampleRate);
-    spec.channels = kPlaybackChannels;
+    pa_sample_spec sampleFormat{};
+    sampleFormat.format = PA_SAMPLE_S16NE;
+    sampleFormat.rate = static_cast<uint32_t>(sampleRate);
+    sampleFormat.channels = kPlaybackChannels;
     pa_buffer_attr buffer{};
     buffer.maxlength = static_cast<uint32_t>(-1);
-    buffer.tlength = static_cast<uint32_t>(pa_usec_to_bytes(kOutputBufferMs * 1000, &spec));
+    buffer.tlength = static_cast<uint32_t>(pa_usec_to_bytes(kOutputBufferMs * 1000, &sampleFormat));
     buffer.prebuf = static_cast<uint32_t>(-1);
     buffer.minreq = static_cast<uint32_t>(-1);
     buffer.fragsize = static_cast<uint32_t>(-1);
     int error = 0;
-    m_output = pa_simple_new(nullptr, "cast-receiver", PA_STREAM_PLAYBACK, nullptr, "cast", &spec,
-                             nullptr, &buffer, &error);
+    m_output = pa_simple_new(nullptr, "cast-receiver", PA_STREAM_PLAYBACK, nullptr, "cast",
+                             &sampleFormat, nullptr, &buffer, &error);
     if (!m_output) {
         m_outputFailed = true;
         std::printf("no sound: PulseAudio: %s\n", pa_strerror(error));
