@@ -53,11 +53,12 @@ public:
         return take();
     }
 
-    // The same, waiting at most timeout; nullptr also when it passed.
-    Item *waitAndTake(std::chrono::milliseconds timeout) {
-        if (m_ready && !m_ready->waitFor(timeout))
-            return nullptr;
-        return take();
+    // The same, waiting at most timeout; when it passes without a wake,
+    // returns nullptr with *timedOut set (the caller waits again rather than
+    // treating it as a wake).
+    Item *waitAndTake(std::chrono::milliseconds timeout, bool *timedOut) {
+        *timedOut = m_ready && !m_ready->waitFor(timeout);
+        return *timedOut ? nullptr : take();
     }
 
     int count() {

@@ -34,14 +34,18 @@ bool devicePictureOverdue(const CastContext *cast) {
 
 int videoEncodeThread(CastContext *cast) {
     while (cast->m_running == 1) {
-        AVFrame *frame = videoFrameQueue.waitAndTake(kPictureCheckStep);
-        if (!frame) {
-            if (cast->m_running == 1 && devicePictureOverdue(cast)) {
+        // Waits as for a wake of the frame queue, looking at the device's
+        // last picture in between.
+        AVFrame *frame = nullptr;
+        for (bool timedOut = true; timedOut;) {
+            frame = videoFrameQueue.waitAndTake(kPictureCheckStep, &timedOut);
+            if (timedOut && cast->m_running == 1 && devicePictureOverdue(cast)) {
                 logLine("no picture from the capture device for %d ms\n", kNoPictureLimitMs);
                 return endEncodeWithError(cast, kCaptureFailed);
             }
-            continue;
         }
+        if (!frame)
+            continue;
         if (isEndMarker(frame)) {
             freeMediaItem(frame);
             break;
