@@ -15,8 +15,9 @@ namespace pixpipe {
 // context's destination size) the conversion of picture by context: the rows
 // of runs converted from picture, with the filter reading the whole captured
 // picture so that they equal a whole conversion, and all other rows copied
-// from lastOutput. Runs start on even rows and have even lengths unless they
-// end at the bottom, so that their chroma rows are their own. Returns 0 or a
+// from lastOutput. Runs start and end on multiples of the scaler's slice
+// alignment (even rows, so that their chroma rows are their own); a run may
+// end at an odd bottom only if it is the whole picture. Returns 0 or a
 // negative error code of the scaler.
 int convertBands(SwsContext *context, const AVFrame *picture, const AVFrame *lastOutput,
                  AVFrame *output, const std::vector<RowRange> &runs);

@@ -72,8 +72,8 @@ bool FrameScaler::prepareFor(const AVFrame *picture) {
     m_context = newScaler(picture, m_width, m_height);
     if (m_context) {
         // Bands start where the scaler can begin an output slice.
-        const int alignment = static_cast<int>(sws_receive_slice_alignment(m_context));
-        m_bandRows = (kBandRows + alignment - 1) / alignment * alignment;
+        m_sliceAlignment = static_cast<int>(sws_receive_slice_alignment(m_context));
+        m_bandRows = (kBandRows + m_sliceAlignment - 1) / m_sliceAlignment * m_sliceAlignment;
     }
     m_sourceWidth = picture->width;
     m_sourceHeight = picture->height;
@@ -84,7 +84,11 @@ bool FrameScaler::prepareFor(const AVFrame *picture) {
 int FrameScaler::convertInto(AVFrame *frame, const AVFrame *picture) {
     if (m_lastPicture && m_lastOutput) {
         const ChangedBands bands = findChangedBands(m_lastPicture, picture, m_height, m_bandRows);
-        if (bands.changed * 3 <= bands.bands * 2) {
+        // The scaler takes a slice that ends at the bottom only when its
+        // height is aligned too, which an odd height cannot be.
+        const bool bottomConvertible = m_height % m_sliceAlignment == 0 || bands.runs.empty() ||
+                                       bands.runs.back().first + bands.runs.back().count < m_height;
+        if (bands.changed * 3 <= bands.bands * 2 && bottomConvertible) {
             countConversion(bands.bands, bands.changed);
             return convertBands(m_context, picture, m_lastOutput, frame, bands.runs);
         }

@@ -39,6 +39,7 @@ private:
     int m_sourceWidth = 0;
     int m_sourceHeight = 0;
     int m_sourceFormat = AV_PIX_FMT_NONE;
+    int m_sliceAlignment = 1;
     int m_bandRows = 0;
     // The last picture converted and its conversion, which the bands of the
     // next picture are compared with and copied from.
