@@ -161,7 +161,7 @@ int main() {
     });
 
     SwsContext *threaded = threadedScaler();
-    measure("scale, all cores, pooled, whole picture (before)", [&](int n) {
+    measure("scale, all cores, whole picture (before)", [&](int n) {
         AVFrame *frame = newPicture();
         sws_scale_frame(threaded, frame, picture(n));
         av_frame_free(&frame);
