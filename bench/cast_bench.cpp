@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -281,7 +282,6 @@ struct Summary {
     long unreadable = 0, decodeErrors = 0;
     std::vector<double> cpuBySegment;
     pixpipe::ConversionCounts conversions;
-    long pictures = 0; // delivered
 };
 
 Summary summarise(const std::vector<Segment> &segments) {
@@ -300,7 +300,6 @@ Summary summarise(const std::vector<Segment> &segments) {
         summary.peakMiB = std::max(summary.peakMiB, segment.peakMiB);
         summary.unreadable += probe.value("unreadable", 0L);
         summary.decodeErrors += probe.value("decode_errors", 0L);
-        summary.pictures += probe.value("pictures", 0L);
         summary.conversions.pictures += segment.conversions.pictures;
         summary.conversions.bands += segment.conversions.bands;
         summary.conversions.bandsConverted += segment.conversions.bandsConverted;
@@ -318,7 +317,7 @@ Summary summarise(const std::vector<Segment> &segments) {
     return summary;
 }
 
-void printScene(Scene scene, const std::vector<Segment> (&segments)[2]) {
+void printScene(Scene scene, const std::vector<Segment> (&segments)[2], int seconds) {
     const bool moving = scene == Scene::Moving;
     std::printf("\n%s screen, sent at %dx%d\n", sceneName(scene), kSentWidth, kSentHeight);
     std::printf("%-8s %6s %8s %7s %8s %10s %8s %7s %7s %8s  %s\n", "sender", "fps", "video kb/s",
@@ -351,16 +350,17 @@ void printScene(Scene scene, const std::vector<Segment> (&segments)[2]) {
     auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
     // Bands of the converted picture that the engine converted: over the
     // pictures it converted, and over all it sent (a still picture sent
-    // again is not converted at all).
+    // again is not converted at all), these counted as the delivered rate
+    // over the whole of each segment.
     const pixpipe::ConversionCounts &conversions = ours.conversions;
+    const long long sentPictures = std::llround(ours.fps * seconds * ours.segments);
     const double bandsPerPicture =
         conversions.pictures > 0 ? double(conversions.bands) / conversions.pictures : 0;
     std::printf("pixpipe bands converted: %.3f per converted picture, %.3f per sent picture "
                 "(%lld of %lld pictures converted, %.0f bands each)\n",
                 ratio(double(conversions.bandsConverted), double(conversions.bands)),
-                ratio(double(conversions.bandsConverted), bandsPerPicture * ours.pictures),
-                static_cast<long long>(conversions.pictures), static_cast<long long>(ours.pictures),
-                bandsPerPicture);
+                ratio(double(conversions.bandsConverted), bandsPerPicture * sentPictures),
+                static_cast<long long>(conversions.pictures), sentPictures, bandsPerPicture);
     std::printf("pixpipe/ffmpeg: cpu %.2f (goal <= %.2f), per picture %.2f, peak memory %.2f "
                 "(goal <= 0.75)",
                 ratio(ours.cpu, theirs.cpu), cpuGoal(scene),
@@ -457,7 +457,7 @@ int main(int argc, char **argv) {
                 "decoded\n",
                 settings->rounds, settings->seconds);
     for (Scene scene : kScenes)
-        printScene(scene, results[int(scene)]);
+        printScene(scene, results[int(scene)], settings->seconds);
     std::printf("\nlatency error bound: the painted clock is late by up to one repaint "
                 "interval, so latencies are overstated by at most that: %s",
                 clockReport.empty() ? "(no report from barcode-clock)\n" : clockReport.c_str());
