@@ -511,7 +511,7 @@ void DownloadTest::dialogRingShowsWholePercent() {
 void DownloadTest::dialogDeletesPackageThatCannotBeOpened() {
     QDir().mkpath(downloadFolder());
     const QString package = downloadFolder() + "/" + packageName;
-    writeFile(package, "cannot be opened");
+    writeFile(package, "MZ cannot be opened");
 
     DialogRun run;
     startDialog(run, m_server.url("/files/") + packageName);
