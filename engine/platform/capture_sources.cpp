@@ -20,6 +20,14 @@ CaptureSources platformCaptureSources() {
     sources.video.device = "video=screen-capture-recorder";
     sources.audio.inputFormat = "dshow";
     sources.audio.device = "audio=virtual-audio-capturer";
+    // Windows' own screen capture: the whole desktop of the primary screen
+    // (video_size from the screen, offset 0,0), with the mouse pointer.
+    CaptureSource gdi;
+    gdi.inputFormat = "gdigrab";
+    gdi.device = "desktop";
+    gdi.options["draw_mouse"] = "1";
+    sources.videoFallbacks.push_back(gdi);
+    sources.audioLoopbackFallback = true;
 #else
     // x11grab's URL is the X display name; without a number or offset after
     // it, the whole screen of that display is captured.
@@ -31,6 +39,10 @@ CaptureSources platformCaptureSources() {
 #endif
     sources.audio.useScreenOptions = false;
     return sources;
+}
+
+std::string captureSourceName(const CaptureSource &source) {
+    return source.inputFormat + " " + source.device;
 }
 
 CaptureSources currentCaptureSources() {
