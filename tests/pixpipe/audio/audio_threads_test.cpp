@@ -1,7 +1,10 @@
 // The audio capture and encode threads run directly on a cast context, fed by
 // an FFmpeg lavfi source in place of the sound device; the test stands in for
 // the audio send thread by consuming the queues.
+#include "audio/aac_encoder.h"
 #include "audio/audio_decoder.h"
+#include "audio/frame_cutter.h"
+#include "audio/loopback_reader.h"
 #include "lifecycle/cast_lifecycle.h"
 #include "lifecycle/worker_threads.h"
 #include "platform/capture_sources.h"
@@ -11,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <deque>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -301,6 +306,103 @@ TEST(AudioDecoderTest, ADecoderThatCannotOpenLeavesNoContextBehind) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Could not find input codec\n");
     EXPECT_EQ(cast.m_audioDecoder, nullptr);
     EXPECT_EQ(cast.m_audioInput, nullptr);
+}
+
+// A playback loopback that hands out what the test queued: per read one
+// packet of interleaved stereo floats, or nothing while the queue is empty.
+class ScriptedLoopback : public LoopbackClient {
+public:
+    std::deque<std::vector<float>> *packets;
+    bool *lost;
+    LoopbackFormat format() const override { return {48000, 2, LoopbackSampleType::Float32}; }
+    LoopbackStatus read(std::vector<uint8_t> &samples) override {
+        if (*lost)
+            return LoopbackStatus::DeviceLost;
+        if (!packets->empty()) {
+            const auto *bytes = reinterpret_cast<const uint8_t *>(packets->front().data());
+            samples.insert(samples.end(), bytes, bytes + packets->front().size() * sizeof(float));
+            packets->pop_front();
+        }
+        return LoopbackStatus::Ok;
+    }
+};
+
+// Nothing plays for 0.5 s, a 1 kHz tone plays for 1 s in 10 ms packets, then
+// nothing for 0.5 s, read every 10 ms of a test clock: the quiet stretches
+// become silence that keeps 48 kHz time, the tone passes whole through the
+// converter and the FIFO, and a lost device is a read error.
+TEST(LoopbackReaderTest, QuietBecomesSilenceOnTheClockAndTheToneConvertsWhole) {
+    std::deque<std::vector<float>> packets;
+    bool lost = false;
+    int64_t nowMs = 0;
+    auto client = std::make_unique<ScriptedLoopback>();
+    client->packets = &packets;
+    client->lost = &lost;
+    LoopbackReader reader(std::move(client), [&nowMs] { return nowMs; });
+
+    CastContext cast;
+    ASSERT_TRUE(openAacEncoder(&cast, reader.input().sampleRate));
+    ASSERT_TRUE(createResampler(&cast, reader.input()));
+    ASSERT_TRUE(createSampleFifo(&cast));
+    int64_t samplesRead = 0;
+    auto readFor = [&](int ms) {
+        for (const int64_t end = nowMs + ms; nowMs < end; nowMs += 10) {
+            AVFrame *frame = av_frame_alloc();
+            const DecodeResult result = reader.read(frame);
+            ASSERT_EQ(result.error, 0);
+            if (result.dataPresent) {
+                samplesRead += frame->nb_samples;
+                ASSERT_EQ(convertIntoFifo(cast.m_resampler, cast.m_sampleFifo, cast.m_audioEncoder,
+                                          frame),
+                          0);
+            }
+            av_frame_free(&frame);
+        }
+    };
+
+    readFor(500);
+    // Owed silence comes once the loopback has been quiet for kQuietMs.
+    const int64_t quietSlack = 48 * LoopbackReader::kQuietMs;
+    EXPECT_GE(samplesRead, 24000 - quietSlack);
+    EXPECT_LE(samplesRead, 24000);
+    const int64_t toneStart = samplesRead;
+    for (int packet = 0; packet < 100; ++packet) {
+        std::vector<float> samples;
+        for (int i = 0; i < 480; ++i) {
+            const float value = 0.5f * std::sin(2 * M_PI * 1000 * (packet * 480 + i) / 48000.0);
+            samples.insert(samples.end(), {value, value});
+        }
+        packets.push_back(samples);
+    }
+    readFor(1000);
+    EXPECT_EQ(samplesRead, toneStart + 48000) << "no silence may be added while sound plays";
+    readFor(500);
+    EXPECT_GE(samplesRead, 96000 - quietSlack);
+    EXPECT_LE(samplesRead, 96000);
+
+    std::vector<float> left;
+    ASSERT_EQ(av_audio_fifo_size(cast.m_sampleFifo), samplesRead);
+    while (av_audio_fifo_size(cast.m_sampleFifo) > 0) {
+        AVFrame *frame = cutFrame(cast.m_sampleFifo, cast.m_audioEncoder, 1024);
+        ASSERT_NE(frame, nullptr);
+        const auto *samples = reinterpret_cast<const float *>(frame->data[0]);
+        left.insert(left.end(), samples, samples + frame->nb_samples);
+        av_frame_free(&frame);
+    }
+    const std::vector<float> tone(left.begin() + toneStart, left.begin() + toneStart + 48000);
+    double gain = 0.0;
+    EXPECT_LT(test::sineFitDeviation(tone, 1000.0, 48000, &gain), 0.01);
+    EXPECT_NEAR(gain, 0.5, 0.01);
+    for (int64_t i = 0; i < toneStart; ++i)
+        ASSERT_EQ(left[i], 0.0f) << "sample " << i;
+
+    lost = true;
+    AVFrame *frame = av_frame_alloc();
+    EXPECT_NE(reader.read(frame).error, 0);
+    av_frame_free(&frame);
+    for (const WorkerThread &worker : kWorkerThreads)
+        (cast.*worker.doneFlag) = 1;
+    release(&cast);
 }
 
 } // namespace
