@@ -57,7 +57,7 @@ int openSource(CastContext *cast, std::unique_ptr<LoopbackReader> &loopback, Sam
         return failureCode;
     if (sources.audioLoopbackFallback) {
         logLine("audio source %s could not be opened\n", captureSourceName(sources.audio).c_str());
-        loopback = openLoopbackReader();
+        loopback = openLoopbackReader(sources.audioLoopbackFallback);
     }
     if (!loopback) {
         logErrorLine("Couldn't open audio input stream.\n");

@@ -92,8 +92,8 @@ bool LoopbackReader::fillFrame(AVFrame *frame, int sampleCount, const uint8_t *s
     return true;
 }
 
-std::unique_ptr<LoopbackReader> openLoopbackReader() {
-    std::unique_ptr<LoopbackClient> client = openDefaultLoopback();
+std::unique_ptr<LoopbackReader> openLoopbackReader(std::unique_ptr<LoopbackClient> (*open)()) {
+    std::unique_ptr<LoopbackClient> client = open();
     if (!client)
         return nullptr;
     return std::make_unique<LoopbackReader>(std::move(client), steadyMs);

@@ -48,8 +48,8 @@ private:
     std::vector<uint8_t> m_buffer;
 };
 
-// Opens the default playback device's loopback with the steady clock;
+// Opens a playback loopback through `open` and reads it on the steady clock;
 // nullptr when it cannot be opened. Create and destroy it on one thread.
-std::unique_ptr<LoopbackReader> openLoopbackReader();
+std::unique_ptr<LoopbackReader> openLoopbackReader(std::unique_ptr<LoopbackClient> (*open)());
 
 } // namespace pixpipe

@@ -1,5 +1,7 @@
 #include "platform/capture_sources.h"
 
+#include "platform/loopback_capture.h"
+
 #include <cstdlib>
 #include <mutex>
 #include <optional>
@@ -27,7 +29,7 @@ CaptureSources platformCaptureSources() {
     gdi.device = "desktop";
     gdi.options["draw_mouse"] = "1";
     sources.videoFallbacks.push_back(gdi);
-    sources.audioLoopbackFallback = true;
+    sources.audioLoopbackFallback = openDefaultLoopback;
 #else
     // x11grab's URL is the X display name; without a number or offset after
     // it, the whole screen of that display is captured.

@@ -5,10 +5,13 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace pixpipe {
+
+class LoopbackClient;
 
 struct CaptureSource {
     std::string inputFormat;                    // FFmpeg input format name, e.g. "x11grab"
@@ -22,9 +25,10 @@ struct CaptureSources {
     CaptureSource audio;
     // Tried in order when the video source cannot be opened.
     std::vector<CaptureSource> videoFallbacks;
-    // When the audio source cannot be opened, capture what the default
-    // playback device plays through the platform's loopback.
-    bool audioLoopbackFallback = false;
+    // When the audio source cannot be opened: opens the capture of what the
+    // default playback device plays (openDefaultLoopback on Windows). Empty
+    // when there is no such fallback.
+    std::unique_ptr<LoopbackClient> (*audioLoopbackFallback)() = nullptr;
 };
 
 // The sources in force: the platform's devices unless a test replaced them.

@@ -1,8 +1,8 @@
 #include "platform/loopback_capture.h"
 
+#ifdef _WIN32
 #include "lifecycle/engine_log.h"
 
-#ifdef _WIN32
 #include <windows.h>
 
 #include <audioclient.h>
@@ -225,14 +225,6 @@ std::unique_ptr<LoopbackClient> openDefaultLoopback() {
     if (!loopback->open())
         return nullptr;
     return loopback;
-}
-
-#else
-
-// Elsewhere the platform's own sound source already captures what plays.
-std::unique_ptr<LoopbackClient> openDefaultLoopback() {
-    logLine("loopback capture: not available on this platform\n");
-    return nullptr;
 }
 
 #endif

@@ -1,5 +1,6 @@
 // Capture of what the default playback device plays (WASAPI loopback on
-// Windows): the sound source used when no capture device can be opened.
+// Windows): the sound source used when the capture device cannot be opened.
+// LoopbackClient is what the audio side reads; tests script their own.
 #pragma once
 
 #include <cstdint>
@@ -35,10 +36,13 @@ public:
     virtual LoopbackStatus read(std::vector<uint8_t> &samples) = 0;
 };
 
-// Opens and starts the loopback capture of the default playback device.
-// Initialises COM on the calling thread, which must also destroy the client
-// (that releases COM again). Returns nullptr after logging why when the
-// platform has no loopback or it cannot be opened.
+#ifdef _WIN32
+// Opens and starts the WASAPI loopback capture of the default playback
+// device. Initialises COM on the calling thread, which must also destroy the
+// client (that releases COM again). Returns nullptr after logging why when
+// it cannot be opened. (Elsewhere the platform's own sound source already
+// captures what plays.)
 std::unique_ptr<LoopbackClient> openDefaultLoopback();
+#endif
 
 } // namespace pixpipe

@@ -75,7 +75,7 @@ TEST(CastUnderWine, WithoutFallbacksAStartReportsBothDevicesFailing) {
     setMediaPipelinesForTesting(true);
     CaptureSources sources = platformCaptureSources();
     sources.videoFallbacks.clear();
-    sources.audioLoopbackFallback = false;
+    sources.audioLoopbackFallback = nullptr;
     setCaptureSourcesForTesting(sources);
 
     FakeReceiver receiver;

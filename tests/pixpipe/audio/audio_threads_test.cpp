@@ -29,6 +29,36 @@ namespace {
 
 constexpr char kMonoTone[] = "sine=frequency=1000:sample_rate=44100:samples_per_frame=441";
 
+// A playback loopback that hands out what the test queued: per read one
+// packet of interleaved stereo floats, or nothing while the queue is empty.
+class ScriptedLoopback : public LoopbackClient {
+public:
+    std::deque<std::vector<float>> *packets;
+    bool *lost;
+    LoopbackFormat format() const override { return {48000, 2, LoopbackSampleType::Float32}; }
+    LoopbackStatus read(std::vector<uint8_t> &samples) override {
+        if (*lost)
+            return LoopbackStatus::DeviceLost;
+        if (!packets->empty()) {
+            const auto *bytes = reinterpret_cast<const uint8_t *>(packets->front().data());
+            samples.insert(samples.end(), bytes, bytes + packets->front().size() * sizeof(float));
+            packets->pop_front();
+        }
+        return LoopbackStatus::Ok;
+    }
+};
+
+// The loopback of the capture thread tests: nothing ever plays, until the
+// test loses its device.
+std::deque<std::vector<float>> g_noPackets;
+bool g_loopbackLost = false;
+std::unique_ptr<LoopbackClient> openQuietLoopback() {
+    auto client = std::make_unique<ScriptedLoopback>();
+    client->packets = &g_noPackets;
+    client->lost = &g_loopbackLost;
+    return client;
+}
+
 class AudioThreadsTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -308,25 +338,6 @@ TEST(AudioDecoderTest, ADecoderThatCannotOpenLeavesNoContextBehind) {
     EXPECT_EQ(cast.m_audioInput, nullptr);
 }
 
-// A playback loopback that hands out what the test queued: per read one
-// packet of interleaved stereo floats, or nothing while the queue is empty.
-class ScriptedLoopback : public LoopbackClient {
-public:
-    std::deque<std::vector<float>> *packets;
-    bool *lost;
-    LoopbackFormat format() const override { return {48000, 2, LoopbackSampleType::Float32}; }
-    LoopbackStatus read(std::vector<uint8_t> &samples) override {
-        if (*lost)
-            return LoopbackStatus::DeviceLost;
-        if (!packets->empty()) {
-            const auto *bytes = reinterpret_cast<const uint8_t *>(packets->front().data());
-            samples.insert(samples.end(), bytes, bytes + packets->front().size() * sizeof(float));
-            packets->pop_front();
-        }
-        return LoopbackStatus::Ok;
-    }
-};
-
 // Nothing plays for 0.5 s, a 1 kHz tone plays for 1 s in 10 ms packets, then
 // nothing for 0.5 s, read every 10 ms of a test clock: the quiet stretches
 // become silence that keeps 48 kHz time, the tone passes whole through the
@@ -403,6 +414,42 @@ TEST(LoopbackReaderTest, QuietBecomesSilenceOnTheClockAndTheToneConvertsWhole) {
     for (const WorkerThread &worker : kWorkerThreads)
         (cast.*worker.doneFlag) = 1;
     release(&cast);
+}
+
+// The audio device cannot be opened and the loopback fallback plays nothing:
+// silence paced by the clock reaches the encoder at the loopback's rate; a
+// lost device then ends the audio side with 1008, as a failed read does.
+TEST_F(AudioThreadsTest, WithoutTheDeviceTheLoopbackCastsSilenceUntilItsDeviceIsLost) {
+    CaptureSources sources;
+    sources.audio = {"lavfi", "no_such_source", {}, false};
+    sources.audioLoopbackFallback = openQuietLoopback;
+    setCaptureSourcesForTesting(sources);
+    g_loopbackLost = false;
+    testing::internal::CaptureStdout();
+    startCapture();
+    startEncode();
+
+    for (int taken = 0; taken < 5;) {
+        AVPacket *packet = audioPacketQueue.waitAndTake();
+        if (!packet)
+            continue;
+        ++taken;
+        const bool end = isEndMarker(packet);
+        EXPECT_GT(packet->size, 0);
+        av_packet_free(&packet);
+        ASSERT_FALSE(end) << "the audio side ended early";
+    }
+    EXPECT_EQ(m_cast.m_audioEncoder->sample_rate, 48000);
+    g_loopbackLost = true;
+    drainToEndMarker(audioPacketQueue);
+    joinThreads();
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("audio source: loopback of the default playback device\n"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(codes(), std::vector<int>{1008});
+    EXPECT_EQ(m_captureResult, -1);
+    EXPECT_EQ(m_cast.m_running.load(), 1);
 }
 
 } // namespace
