@@ -36,6 +36,9 @@ if $bands; then
     # GDI capture starts more slowly under Wine than the test sources.
     quit_after=8
 fi
+# Created here: the background job opens it only once it runs, and the
+# port is looked for in it at once.
+: >"$out/receiver.log"
 timeout 120 "$receiver" --port 0 --quit-after "$quit_after" --out "$out" >"$out/receiver.log" 2>&1 &
 receiver_pid=$!
 port=
