@@ -8,10 +8,7 @@
 # usage: cast_under_wine.sh [--screen-bands] <cast-receiver> <command running the test program...>
 set -euo pipefail
 bands=false
-if [[ $1 == --screen-bands ]]; then
-    bands=true
-    shift
-fi
+[[ $1 == --screen-bands ]] && { bands=true; shift; }
 receiver=$1
 shift
 
@@ -31,13 +28,11 @@ fail() {
 
 quit_after=4
 if $bands; then
-    [[ -n ${DISPLAY:-} ]] || { echo "cast_under_wine: --screen-bands needs an X screen" >&2; exit 1; }
-    export WINE_RUN_DISPLAY=$DISPLAY
+    export WINE_RUN_DISPLAY=${DISPLAY:?--screen-bands needs an X screen}
     # GDI capture starts more slowly under Wine than the test sources.
     quit_after=8
 fi
-# Created here: the background job opens it only once it runs, and the
-# port is looked for in it at once.
+# Created first: the background job may open it only after the first look.
 : >"$out/receiver.log"
 timeout 120 "$receiver" --port 0 --quit-after "$quit_after" --out "$out" >"$out/receiver.log" 2>&1 &
 receiver_pid=$!
@@ -89,23 +84,14 @@ $bands || exit 0
 ffmpeg -nostdin -v error -i "$out/video.h264" -f rawvideo -pix_fmt rgb24 - |
     python3 -c '
 import sys
-width, height = 960, 540
 colours = [(255, 0, 0), (0, 255, 0), (0, 0, 255), (255, 255, 0)]
-frame_bytes = width * height * 3
+points = [(100 + band * 100 + x, 75 + y, colour) for band, colour in enumerate(colours)
+          for x in range(15, 90, 15) for y in range(15, 190, 20)]
 frames = matching = 0
-while True:
-    frame = sys.stdin.buffer.read(frame_bytes)
-    if len(frame) < frame_bytes:
-        break
+while len(frame := sys.stdin.buffer.read(960 * 540 * 3)) == 960 * 540 * 3:
     frames += 1
-    worst = 0
-    for band, colour in enumerate(colours):
-        for x in range(100 + band * 100 + 15, 100 + band * 100 + 90, 15):
-            for y in range(75 + 15, 75 + 190, 20):
-                at = (y * width + x) * 3
-                worst = max(worst, max(abs(frame[at + c] - colour[c]) for c in range(3)))
-    if worst <= 40:
-        matching += 1
+    matching += all(abs(frame[(y * 960 + x) * 3 + c] - colour[c]) <= 40
+                    for x, y, colour in points for c in range(3))
 print(f"{matching} of {frames} received pictures show the band window")
 sys.exit(0 if matching > 0 else 1)
 ' || fail "the band window is not in the received pictures"
