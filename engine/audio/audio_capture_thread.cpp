@@ -12,6 +12,7 @@
 #include "lifecycle/worker_threads.h"
 #include "queue/media_queues.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace pixpipe {
@@ -23,6 +24,9 @@ constexpr int kConversionFailure = 1009; // converter, FIFO growth or write
 constexpr int kEncoderFailure = 1010;
 // Pause between two looks at a loopback that had nothing to give.
 constexpr int kLoopbackPollMs = 5;
+// A playback device may mix at up to 192 kHz, beyond what AAC takes; the
+// loopback's sound is then encoded at this rate.
+constexpr int kHighestLoopbackEncodeRate = 48000;
 
 // Ends the audio side after a failure of this thread; returns the thread's
 // failure result.
@@ -75,7 +79,9 @@ int setUpCapture(CastContext *cast, std::unique_ptr<LoopbackReader> &loopback) {
     const int failureCode = openSource(cast, loopback, &input);
     if (failureCode != 0)
         return failureCode;
-    if (!openAacEncoder(cast, input.sampleRate))
+    const int encodeRate =
+        loopback ? std::min(input.sampleRate, kHighestLoopbackEncodeRate) : input.sampleRate;
+    if (!openAacEncoder(cast, encodeRate))
         return kEncoderFailure;
     if (!createResampler(cast, input) || !createSampleFifo(cast))
         return kConversionFailure;

@@ -81,8 +81,8 @@ int convertIntoFifo(SwrContext *resampler, AVAudioFifo *fifo, const AVCodecConte
         return kConversionFailure;
     }
 
-    // Input and output share one sample rate, so every input sample yields
-    // one output sample.
+    // The output rate is the input's or lower (a loopback mixing above what
+    // AAC takes), so the output never needs more room than the input.
     const int convertedCount =
         swr_convert(resampler, converted.planes, sampleCount,
                     const_cast<const uint8_t **>(decoded->extended_data), sampleCount);
