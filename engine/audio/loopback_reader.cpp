@@ -37,7 +37,7 @@ LoopbackReader::LoopbackReader(std::unique_ptr<LoopbackClient> client, Clock clo
     : m_client(std::move(client)), m_clock(std::move(clock)) {
     const LoopbackFormat format = m_client->format();
     m_input = {format.channels, packedFormatOf(format.sampleType), format.sampleRate};
-    m_bytesPerSample = av_get_bytes_per_sample(m_input.format) * m_input.channels;
+    m_bytesPerFrame = av_get_bytes_per_sample(m_input.format) * m_input.channels;
     m_startMs = m_clock();
     m_lastDataMs = m_startMs;
 }
@@ -52,7 +52,7 @@ DecodeResult LoopbackReader::read(AVFrame *frame) {
     }
 
     const int64_t now = m_clock();
-    int sampleCount = static_cast<int>(m_buffer.size() / m_bytesPerSample);
+    int sampleCount = static_cast<int>(m_buffer.size() / m_bytesPerFrame);
     const uint8_t *samples = m_buffer.data();
     if (sampleCount > 0) {
         m_lastDataMs = now;
@@ -86,7 +86,7 @@ bool LoopbackReader::fillFrame(AVFrame *frame, int sampleCount, const uint8_t *s
         return false;
     }
     if (samples)
-        std::memcpy(frame->data[0], samples, static_cast<size_t>(sampleCount) * m_bytesPerSample);
+        std::memcpy(frame->data[0], samples, static_cast<size_t>(sampleCount) * m_bytesPerFrame);
     else
         av_samples_set_silence(frame->data, 0, sampleCount, m_input.channels, m_input.format);
     return true;

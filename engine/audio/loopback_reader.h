@@ -41,7 +41,7 @@ private:
     std::unique_ptr<LoopbackClient> m_client;
     Clock m_clock;
     SampleInput m_input;
-    int m_bytesPerSample = 0;
+    int m_bytesPerFrame = 0; // one sample of every channel
     int64_t m_startMs = 0;
     int64_t m_lastDataMs = 0;
     int64_t m_samplesOut = 0; // captured and silent, since the start
