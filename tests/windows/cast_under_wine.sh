@@ -29,6 +29,9 @@ fail() {
 quit_after=4
 if $bands; then
     export WINE_RUN_DISPLAY=${DISPLAY:?--screen-bands needs an X screen}
+    # A Wine prefix of its own: a Wine program running headless at the same
+    # time in the shared prefix would own the desktop, with no X screen.
+    export YOXI_WINEPREFIX=$PWD/wineprefix-screen
     # GDI capture starts more slowly under Wine than the test sources.
     quit_after=8
 fi
