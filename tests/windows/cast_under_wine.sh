@@ -2,9 +2,8 @@
 # Runs a Windows cast test program (under Wine) against cast-receiver on this
 # machine, then checks the receiver's record of the cast: the start code, the
 # quit it sent, clean framing, and video and sound that decode.
-# With --screen-bands the program casts the X screen (DISPLAY) through GDI
-# with a window of colour bands on it; the bands must be found in the
-# received pictures, and sound is checked only if some came.
+# With --screen-bands it casts the X screen through GDI with a window of colour
+# bands on it, to be found in the pictures; sound is checked only if some came.
 # usage: cast_under_wine.sh [--screen-bands] <cast-receiver> <command running the test program...>
 set -euo pipefail
 bands=false
@@ -29,8 +28,7 @@ fail() {
 quit_after=4
 if $bands; then
     export WINE_RUN_DISPLAY=${DISPLAY:?--screen-bands needs an X screen}
-    # A Wine prefix of its own: a Wine program running headless at the same
-    # time in the shared prefix would own the desktop, with no X screen.
+    # Own prefix: a headless Wine program in the shared one would own the desktop.
     export YOXI_WINEPREFIX=$PWD/wineprefix-screen
     # GDI capture starts more slowly under Wine than the test sources.
     quit_after=8
