@@ -14,9 +14,6 @@ namespace pixpipe {
 
 namespace {
 
-constexpr int kReadFailure = 1008;       // reading, decoding, frame allocation, FIFO read
-constexpr int kConversionFailure = 1009; // converter, FIFO growth or write
-constexpr int kEncoderFailure = 1010;
 // The pause before asking a non-blocking device again when it had nothing.
 constexpr int kNoPacketPauseMs = 5;
 
@@ -49,11 +46,11 @@ int setUpCapture(CastContext *cast) {
     if (!stream)
         return failureCode;
     if (!openAudioDecoder(cast, stream))
-        return kReadFailure;
+        return PIXPIPE_AUDIO_READ_FAILED;
     if (!openAacEncoder(cast, cast->m_audioDecoder->sample_rate))
-        return kEncoderFailure;
+        return PIXPIPE_AUDIO_ENCODER_FAILED;
     if (!createResampler(cast) || !createSampleFifo(cast))
-        return kConversionFailure;
+        return PIXPIPE_AUDIO_CONVERSION_FAILED;
     return 0;
 }
 
@@ -66,14 +63,14 @@ FillResult fillFifo(CastContext *cast, int frameSize, int *failureCode) {
         AVFrame *input = av_frame_alloc();
         if (!input) {
             logLine("Could not allocate input frame\n");
-            *failureCode = kReadFailure;
+            *failureCode = PIXPIPE_AUDIO_READ_FAILED;
             return FillResult::Filled;
         }
         const DecodeResult decoded =
             readDecodedFrame(cast->m_audioInput, cast->m_audioDecoder, input);
         if (decoded.error != 0) {
             logLine("decode audio frame failed!\n");
-            *failureCode = kReadFailure;
+            *failureCode = PIXPIPE_AUDIO_READ_FAILED;
         } else if (decoded.dataPresent) {
             *failureCode =
                 convertIntoFifo(cast->m_resampler, cast->m_sampleFifo, cast->m_audioEncoder, input);
@@ -110,7 +107,7 @@ int audioCaptureThread(CastContext *cast) {
         while (av_audio_fifo_size(cast->m_sampleFifo) >= frameSize && cast->m_audioRunning == 1) {
             AVFrame *frame = cutFrame(cast->m_sampleFifo, cast->m_audioEncoder, frameSize);
             if (!frame)
-                return failCapture(cast, kReadFailure);
+                return failCapture(cast, PIXPIPE_AUDIO_READ_FAILED);
             queueCapturedFrame(cast, CaptureSide::Audio, frame);
         }
     }

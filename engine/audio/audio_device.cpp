@@ -47,12 +47,12 @@ bool openInput(CastContext *cast) {
 AVStream *openAudioDevice(CastContext *cast, int *failureCode) {
     if (!openInput(cast)) {
         logErrorLine("Couldn't open audio input stream.\n");
-        *failureCode = 1005;
+        *failureCode = PIXPIPE_AUDIO_DEVICE_NOT_OPENED;
         return nullptr;
     }
     if (avformat_find_stream_info(cast->m_audioInput, nullptr) < 0) {
         logErrorLine("Couldn't find audio stream information.\n");
-        *failureCode = 1006;
+        *failureCode = PIXPIPE_AUDIO_NO_STREAM_INFO;
         return nullptr;
     }
     for (unsigned i = 0; i < cast->m_audioInput->nb_streams; ++i) {
@@ -61,7 +61,7 @@ AVStream *openAudioDevice(CastContext *cast, int *failureCode) {
             return stream;
     }
     logErrorLine("Didn't find audio stream.\n");
-    *failureCode = 1007;
+    *failureCode = PIXPIPE_AUDIO_NO_STREAM;
     return nullptr;
 }
 

@@ -56,8 +56,6 @@ const char helpStyle[] = "QLabel{color: #B5BFCE;}";
 const char helpHoverStyle[] = "QLabel{color: #6176FF;}";
 
 const int castCodeLength = 6;
-const int firstAudioFailure = 1005;
-const int lastAudioFailure = 1011;
 const int forcedUpgrade = 1;
 
 QFont pingFangFont(const QFont &base, int pixelSize) {
@@ -507,13 +505,13 @@ void MainWindow::captureResultNotice(bool result) {
         ui->yoxiButton->setEnabled(true);
         showMessage(QStringLiteral("TV端连接失败，请检查网络"), false);
         // The server paired this code with the receiver: tell it the cast is off.
-        heartUtil->reportDisconnect(castCode, QStringLiteral("-1"));
+        heartUtil->reportDisconnect(castCode, QString::number(PIXPIPE_LINK_LOST));
     }
     qDebug() << "MainWindow captureResult:" << boolText(result);
 }
 
 void MainWindow::cancelResultNotice(int result) {
-    if (result >= firstAudioFailure && result <= lastAudioFailure) {
+    if (!pixpipeCodeEndsCast(result)) {
         // The cast goes on without sound.
         showMessage(QStringLiteral("音频异常（%1），请联系客服").arg(result), true);
         qDebug() << "MainWindow cancelResult:" << result;
@@ -524,9 +522,9 @@ void MainWindow::cancelResultNotice(int result) {
     capture->releaseEndedCast();
     ui->yoxiCode->setEnabled(true);
     setCastButtonEnabled(true);
-    if (result == -1) {
+    if (result == PIXPIPE_LINK_LOST) {
         showMessage(QStringLiteral("TV端连接失败，请检查网络"), true);
-    } else if (result != 0) {
+    } else if (result != PIXPIPE_RECEIVER_QUIT) {
         showMessage(QStringLiteral("投屏异常（%1），请联系客服").arg(result), true);
     }
 
