@@ -12,6 +12,7 @@
 #include "app/display/screenutil.h"
 #include "capture/yoxicapture.h"
 #include "ui/basedialog/basedialog.h"
+#include "ui/basedialog/messagebox.h"
 #include "ui/castingwindow/cancelwindow.h"
 #include "ui/common/textlines.h"
 #include "ui/downloaddialog/downloaddialog.h"
@@ -140,9 +141,14 @@ MainWindow::MainWindow(QWidget *parent)
             Qt::QueuedConnection);
     connect(networkUtil, SIGNAL(networkFinished(QNetworkReply *)), this,
             SLOT(finishedSlot(QNetworkReply *)));
+    // Every request this window makes, its own and those of its helpers.
+    connect(networkUtil, SIGNAL(requestTimedOut()), this, SLOT(showRequestTimeout()));
+    connect(heartUtil, SIGNAL(requestTimedOut()), this, SLOT(showRequestTimeout()));
+    connect(upgrade, SIGNAL(requestTimedOut()), this, SLOT(showRequestTimeout()));
 
     checkAgreement();
     active = new Active(nullptr);
+    connect(active, SIGNAL(requestTimedOut()), this, SLOT(showRequestTimeout()));
     active->reportActive();
 }
 
@@ -347,13 +353,7 @@ void MainWindow::setCastButtonEnabled(bool enabled) {
 }
 
 void MainWindow::showMessage(const QString &text, bool modal) {
-    BaseDialog *box = new BaseDialog(nullptr);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setButtons(true, QStringLiteral("确定"), false, QString());
-    box->setTitleButtons(true, false);
-    box->setText(text);
-    box->setModal(modal);
-    box->show();
+    showMessageBox(text, modal, true);
 }
 
 void MainWindow::codeTextChanged(QString text) {
@@ -574,15 +574,16 @@ void MainWindow::closeEvent(QCloseEvent *event) {
 
 void MainWindow::closeWindow() {
     qDebug() << "closeWindow----------------:";
-    BaseDialog *confirm = new BaseDialog(nullptr);
-    confirm->setAttribute(Qt::WA_DeleteOnClose);
-    confirm->setButtons(true, QStringLiteral("确定"), true, QStringLiteral("取消"));
-    confirm->setTitleButtons(true, false);
+    BaseDialog *confirm = newBox(QStringLiteral("确定"), QStringLiteral("取消"), true);
     const int result = confirm->exec();
     qDebug() << "result---------" << result;
     if (result == 1) {
         close();
     }
+}
+
+void MainWindow::showRequestTimeout() {
+    showRequestTimeoutBox();
 }
 
 void MainWindow::minimizeWindow() {
@@ -612,10 +613,7 @@ void MainWindow::receiveUpgrade(QString version, int type) {
     qDebug() << "receiveUpgrade----------------";
     upgradeForced = type == forcedUpgrade;
     ui->q_upgrade->show();
-    BaseDialog *prompt = new BaseDialog(nullptr);
-    prompt->setAttribute(Qt::WA_DeleteOnClose);
-    prompt->setButtons(true, QStringLiteral("升级"), true, QStringLiteral("退出"));
-    prompt->setTitleButtons(false, false);
+    BaseDialog *prompt = newBox(QStringLiteral("升级"), QStringLiteral("退出"), false);
     prompt->setText(QStringLiteral("发现新版本 ") + version + QStringLiteral("请升级！"));
     prompt->setModal(false);
     const int result = prompt->exec();

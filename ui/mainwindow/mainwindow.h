@@ -65,6 +65,7 @@ private slots:
     void closeDownloadDialog();
     void leaveFailedDownload();
     void btnToggled(bool result);
+    void showRequestTimeout();
 
 private:
     void sizeToScreen();
