@@ -14,6 +14,7 @@
 #include "ui/basedialog/basedialog.h"
 #include "ui/basedialog/messagebox.h"
 #include "ui/castingwindow/cancelwindow.h"
+#include "ui/common/fonts.h"
 #include "ui/common/textlines.h"
 #include "ui/downloaddialog/downloaddialog.h"
 #include "ui/termsdialog/termsdialog.h"
@@ -58,14 +59,6 @@ const char helpHoverStyle[] = "QLabel{color: #6176FF;}";
 
 const int castCodeLength = 6;
 const int forcedUpgrade = 1;
-
-QFont pingFangFont(const QFont &base, int pixelSize) {
-    QFont font = base;
-    font.setPixelSize(pixelSize);
-    font.setFamily(QStringLiteral("PingFang SC"));
-    font.setStyle(QFont::StyleNormal);
-    return font;
-}
 
 QString helpParagraph(const QString &content) {
     return QStringLiteral(
@@ -193,9 +186,7 @@ void MainWindow::placeCodeEntry(int midY, int midHeight) {
     code->setPlaceholderText(QStringLiteral("请输入六位投屏码"));
     code->setAttribute(Qt::WA_InputMethodEnabled, false);
     code->setAttribute(Qt::WA_MacShowFocusRect, false);
-    QFont codeFont = pingFangFont(code->font(), 12);
-    codeFont.setWeight(QFont::Normal);
-    code->setFont(codeFont);
+    code->setFont(pingFangFont(code->font(), 12));
     code->setStyleSheet(
         QStringLiteral("QLineEdit{border-image:url(:images/codebg.png);color: #9EABBD;}"));
 
@@ -372,9 +363,7 @@ void MainWindow::codeTextChanged(QString text) {
         code->setStyleSheet(QLatin1String(codeTypedStyle));
         setCastButtonEnabled(text.length() == castCodeLength);
     } else {
-        font.setPixelSize(12);
-        font.setFamily(QStringLiteral("PingFang SC"));
-        font.setWeight(QFont::Normal);
+        font = pingFangFont(font, 12);
         font.setLetterSpacing(QFont::AbsoluteSpacing, 0);
         code->setFont(font);
         code->setStyleSheet(QLatin1String(codeEmptyStyle));
@@ -728,29 +717,14 @@ void MainWindow::hideUpgradeTip() {
     }
 }
 
-void MainWindow::moveByMouse(const QPoint &globalPos) {
-    move(x() + globalPos.x() - lastMouseX, y() + globalPos.y() - lastMouseY);
-    lastMouseX = globalPos.x();
-    lastMouseY = globalPos.y();
-}
-
 void MainWindow::mousePressEvent(QMouseEvent *e) {
-    dragging = true;
-    lastMouseX = e->globalPos().x();
-    lastMouseY = e->globalPos().y();
+    drag.press(e);
 }
 
 void MainWindow::mouseMoveEvent(QMouseEvent *e) {
-    if (dragging) {
-        moveByMouse(e->globalPos());
-    }
+    drag.move(e);
 }
 
 void MainWindow::mouseReleaseEvent(QMouseEvent *e) {
-    // A release that no press on this window started (say the press closed a
-    // dialog above it) has no drag origin; moving by it would make the window jump.
-    if (dragging) {
-        moveByMouse(e->globalPos());
-    }
-    dragging = false;
+    drag.release(e);
 }

@@ -4,6 +4,7 @@
 #include "app/config/configutil.h"
 #include "app/display/ratioutil.h"
 #include "capture/capturestatus.h"
+#include "ui/common/windowdrag.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -81,7 +82,6 @@ private:
     void showMessage(const QString &text, bool modal);
     void showUpgradeTip();
     void hideUpgradeTip();
-    void moveByMouse(const QPoint &globalPos);
 
     Ui::MainWindow *ui;
     YoxiCapture *capture;
@@ -100,9 +100,7 @@ private:
     ScreenUtil *screen;
     ConfigUtil config;
     CaptureStatus captureStatus;
-    int lastMouseX = 0;
-    int lastMouseY = 0;
-    bool dragging = false;
+    WindowDrag drag{this};
     QString castCode;
     RatioUtil ratioUtil;
     int homeX = 0;
