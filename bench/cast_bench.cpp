@@ -1,7 +1,8 @@
 // pixpipe-bench: our engine against the FFmpeg command line, side by side on
 // the same X screen (DISPLAY), sending it at 1280x720 with its sound.
 //
-// For each scene (a moving screen, then a still one) the two senders take
+// For each scene (a moving screen, a still one, then a still desktop with a
+// video playing in a window) the two senders take
 // turns in segments of a fixed length, the order swapped every round, so that
 // whatever else loads the machine hits both alike. Each segment starts a
 // fresh sender process and a fresh stream-probe that receives and decodes
@@ -11,14 +12,19 @@
 // The moving scene shows FFmpeg's testsrc2 (played by ffplay) below a
 // barcode clock (barcode-clock) that repaints every 5 ms; stream-probe reads
 // the clock back from each decoded picture: glass-to-decoded latency. The
-// still scene shows one picture and no clock, so it has no latency figures.
+// still scene shows one picture and no clock, so it has no latency figures;
+// nor has the window scene, a desktop of text with one 640x360 window of
+// moving colour bands in the middle (window-video). For each scene the
+// engine reports how many of the converted picture's bands it converted.
 #include "child_process.h"
 #include "pixpipe.h"
+#include "video/conversion_counts.h"
 
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -37,7 +43,8 @@ constexpr int kSentHeight = 720;
 constexpr char kBarcodeRows[] = "40"; // the painted bar, left free by the player
 
 enum class Sender { Pixpipe, Ffmpeg };
-enum class Scene { Moving, Still };
+enum class Scene { Moving, Still, Window };
+constexpr Scene kScenes[] = {Scene::Moving, Scene::Still, Scene::Window};
 
 struct Settings {
     std::string self;
@@ -51,11 +58,40 @@ struct Segment {
     double cpuPerSecond = 0;
     double peakMiB = 0;
     nlohmann::json probe;
+    // The engine's conversions (none for FFmpeg).
+    pixpipe::ConversionCounts conversions;
 };
 
 const char *senderName(Sender sender) {
     return sender == Sender::Pixpipe ? "pixpipe" : "ffmpeg";
 }
+
+const char *sceneName(Scene scene) {
+    switch (scene) {
+    case Scene::Moving:
+        return "moving";
+    case Scene::Still:
+        return "still";
+    case Scene::Window:
+        return "window";
+    }
+    return "";
+}
+
+// The goal of the CPU ratio, ours to FFmpeg's, for a scene.
+double cpuGoal(Scene scene) {
+    switch (scene) {
+    case Scene::Moving:
+        return 1.0;
+    case Scene::Still:
+        return 0.45;
+    case Scene::Window:
+        return 0.60;
+    }
+    return 0;
+}
+
+constexpr char kConversionsLabel[] = "conversions ";
 
 double cpuSeconds(const rusage &usage) {
     auto seconds = [](const timeval &time) { return time.tv_sec + time.tv_usec / 1e6; };
@@ -155,7 +191,7 @@ Segment runSegment(Sender sender, const Settings &settings) {
         senders.push_back(std::make_unique<ChildProcess>(
             std::vector<std::string>{settings.self, "--engine-child", std::to_string(videoPort),
                                      std::to_string(settings.seconds)},
-            false));
+            true));
     } else {
         for (const auto &command : ffmpegCommands(settings.seconds, videoPort, audioPort))
             senders.push_back(std::make_unique<ChildProcess>(command, false));
@@ -169,6 +205,18 @@ Segment runSegment(Sender sender, const Settings &settings) {
         }
         cpu += cpuSeconds(process->usage());
         segment.peakMiB += process->usage().ru_maxrss / 1024.0; // ru_maxrss is in KiB
+    }
+    if (sender == Sender::Pixpipe) {
+        // The engine child's last line of output, after the engine's own.
+        for (std::string line = senders.front()->readLine(); !line.empty();
+             line = senders.front()->readLine()) {
+            pixpipe::ConversionCounts &counts = segment.conversions;
+            long long pictures = 0, bands = 0, converted = 0;
+            if (line.rfind(kConversionsLabel, 0) == 0 &&
+                std::sscanf(line.c_str() + sizeof kConversionsLabel - 1, "%lld %lld %lld",
+                            &pictures, &bands, &converted) == 3)
+                counts = {pictures, bands, converted};
+        }
     }
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -192,7 +240,12 @@ struct ScreenScene {
 
 std::unique_ptr<ScreenScene> showScene(Scene scene) {
     auto shown = std::make_unique<ScreenScene>();
-    if (scene == Scene::Moving) {
+    if (scene == Scene::Window) {
+        shown->programs.push_back(
+            std::make_unique<ChildProcess>(std::vector<std::string>{WINDOW_VIDEO_PATH}, true));
+        if (shown->programs.back()->readLine().rfind("ready", 0) != 0)
+            return nullptr;
+    } else if (scene == Scene::Moving) {
         shown->programs.push_back(std::make_unique<ChildProcess>(
             std::vector<std::string>{"ffplay", "-loglevel", "quiet", "-an", "-f", "lavfi", "-i",
                                      "testsrc2=size=640x360:rate=15", "-x", "1920", "-y", "1040",
@@ -228,6 +281,7 @@ struct Summary {
     double latencyP50 = 0, latencyP95 = 0;
     long unreadable = 0, decodeErrors = 0;
     std::vector<double> cpuBySegment;
+    pixpipe::ConversionCounts conversions;
 };
 
 Summary summarise(const std::vector<Segment> &segments) {
@@ -246,6 +300,9 @@ Summary summarise(const std::vector<Segment> &segments) {
         summary.peakMiB = std::max(summary.peakMiB, segment.peakMiB);
         summary.unreadable += probe.value("unreadable", 0L);
         summary.decodeErrors += probe.value("decode_errors", 0L);
+        summary.conversions.pictures += segment.conversions.pictures;
+        summary.conversions.bands += segment.conversions.bands;
+        summary.conversions.bandsConverted += segment.conversions.bandsConverted;
         for (const auto &latency : probe.value("latency_ms", nlohmann::json::array()))
             latencies.push_back(latency.get<double>());
     }
@@ -260,10 +317,9 @@ Summary summarise(const std::vector<Segment> &segments) {
     return summary;
 }
 
-void printScene(Scene scene, const std::vector<Segment> (&segments)[2]) {
+void printScene(Scene scene, const std::vector<Segment> (&segments)[2], int seconds) {
     const bool moving = scene == Scene::Moving;
-    std::printf("\n%s screen, sent at %dx%d\n", moving ? "moving" : "still", kSentWidth,
-                kSentHeight);
+    std::printf("\n%s screen, sent at %dx%d\n", sceneName(scene), kSentWidth, kSentHeight);
     std::printf("%-8s %6s %8s %7s %8s %10s %8s %7s %7s %8s  %s\n", "sender", "fps", "video kb/s",
                 "audio kb/s", "cpu s/s", "cpu ms/pic", "peak MiB", "lat p50", "lat p95", "unread",
                 "cpu s/s by segment");
@@ -292,9 +348,22 @@ void printScene(Scene scene, const std::vector<Segment> (&segments)[2]) {
     const Summary &ours = summaries[0];
     const Summary &theirs = summaries[1];
     auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
-    std::printf("pixpipe/ffmpeg: cpu %.2f (goal <= %.1f), per picture %.2f, peak memory %.2f "
+    // Bands of the converted picture that the engine converted: over the
+    // pictures it converted, and over all it sent (a still picture sent
+    // again is not converted at all), these counted as the delivered rate
+    // over the whole of each segment.
+    const pixpipe::ConversionCounts &conversions = ours.conversions;
+    const long long sentPictures = std::llround(ours.fps * seconds * ours.segments);
+    const double bandsPerPicture =
+        conversions.pictures > 0 ? double(conversions.bands) / conversions.pictures : 0;
+    std::printf("pixpipe bands converted: %.3f per converted picture, %.3f per sent picture "
+                "(%lld of %lld pictures converted, %.0f bands each)\n",
+                ratio(double(conversions.bandsConverted), double(conversions.bands)),
+                ratio(double(conversions.bandsConverted), bandsPerPicture * sentPictures),
+                static_cast<long long>(conversions.pictures), sentPictures, bandsPerPicture);
+    std::printf("pixpipe/ffmpeg: cpu %.2f (goal <= %.2f), per picture %.2f, peak memory %.2f "
                 "(goal <= 0.75)",
-                ratio(ours.cpu, theirs.cpu), moving ? 0.9 : 0.5,
+                ratio(ours.cpu, theirs.cpu), cpuGoal(scene),
                 ratio(ours.cpu / ours.fps, theirs.cpu / theirs.fps),
                 ratio(ours.peakMiB, theirs.peakMiB));
     if (moving)
@@ -313,6 +382,10 @@ int runEngineChild(int port, int seconds) {
         return 1;
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     stopCapture();
+    const pixpipe::ConversionCounts counts = pixpipe::conversionCounts();
+    std::printf("%s%lld %lld %lld\n", kConversionsLabel, static_cast<long long>(counts.pictures),
+                static_cast<long long>(counts.bands),
+                static_cast<long long>(counts.bandsConverted));
     return 0;
 }
 
@@ -355,8 +428,8 @@ int main(int argc, char **argv) {
 
     bool allOk = true;
     std::string clockReport;
-    std::vector<Segment> results[2][2]; // [scene][sender]
-    for (Scene scene : {Scene::Moving, Scene::Still}) {
+    std::vector<Segment> results[3][2]; // [scene][sender]
+    for (Scene scene : kScenes) {
         std::unique_ptr<ScreenScene> shown = showScene(scene);
         if (!shown) {
             std::fprintf(stderr, "pixpipe-bench: the screen scene did not start\n");
@@ -368,8 +441,7 @@ int main(int argc, char **argv) {
             for (Sender sender : {first, second}) {
                 Segment segment = runSegment(sender, *settings);
                 allOk = allOk && segment.ok;
-                std::fprintf(stderr, "%s %s round %d: %s\n",
-                             scene == Scene::Moving ? "moving" : "still", senderName(sender),
+                std::fprintf(stderr, "%s %s round %d: %s\n", sceneName(scene), senderName(sender),
                              round + 1, segment.ok ? "done" : segment.error.c_str());
                 results[int(scene)][int(sender)].push_back(std::move(segment));
             }
@@ -384,8 +456,8 @@ int main(int argc, char **argv) {
                 "delivered; cpu s/s = sender CPU seconds per second; latency in ms, glass to "
                 "decoded\n",
                 settings->rounds, settings->seconds);
-    printScene(Scene::Moving, results[0]);
-    printScene(Scene::Still, results[1]);
+    for (Scene scene : kScenes)
+        printScene(scene, results[int(scene)], settings->seconds);
     std::printf("\nlatency error bound: the painted clock is late by up to one repaint "
                 "interval, so latencies are overstated by at most that: %s",
                 clockReport.empty() ? "(no report from barcode-clock)\n" : clockReport.c_str());

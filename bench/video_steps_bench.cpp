@@ -2,8 +2,12 @@
 // for a 1920x1080 screen sent at 1280x720, with and without each of the
 // engine's savings: the scaler on one thread or on all cores, a new picture
 // buffer per frame or one from the pool, converting a still picture again or
-// comparing it with the last one. Prints wall and CPU milliseconds (all
-// threads of the process) and page faults per picture. No screen needed.
+// comparing it with the last one, converting a picture whole or only the
+// bands that changed (a still desktop with a 640x360 window of video in the
+// middle). Prints wall and CPU milliseconds (all threads of the process) and
+// page faults per picture. No screen needed.
+#include "video/changed_bands.h"
+#include "video/conversion_counts.h"
 #include "video/frame_scaler.h"
 #include "video/picture_pool.h"
 #include "video/same_picture.h"
@@ -19,6 +23,7 @@ extern "C" {
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <functional>
 #include <thread>
@@ -56,6 +61,27 @@ std::vector<AVFrame *> movingPictures() {
     return pictures;
 }
 
+// The moving pictures shown only in a 640x360 window in the middle of the
+// first one, which stays: a video playing on a still desktop.
+std::vector<AVFrame *> windowPictures(const std::vector<AVFrame *> &moving) {
+    constexpr int kLeft = (kScreenWidth - 640) / 2;
+    constexpr int kTop = (kScreenHeight - 360) / 2;
+    std::vector<AVFrame *> pictures;
+    for (const AVFrame *source : moving) {
+        AVFrame *picture = av_frame_clone(moving.front());
+        av_frame_make_writable(picture);
+        for (int y = kTop; y < kTop + 360; ++y) {
+            const ptrdiff_t offset = static_cast<ptrdiff_t>(y) * picture->linesize[0] + 4 * kLeft;
+            std::memcpy(picture->data[0] + offset, source->data[0] + offset, 4 * 640);
+        }
+        pictures.push_back(picture);
+    }
+    // The first picture's window must differ from the last one's too.
+    av_frame_make_writable(pictures.front());
+    pictures.front()->data[0][kTop * pictures.front()->linesize[0] + 4 * kLeft] ^= 1;
+    return pictures;
+}
+
 double processCpuMs() {
     timespec now{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
@@ -89,6 +115,23 @@ SwsContext *singleThreadScaler() {
                           AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
 }
 
+// The scaler on all cores converting whole pictures, as the engine did
+// before it converted bands.
+SwsContext *threadedScaler() {
+    SwsContext *context = sws_alloc_context();
+    av_opt_set_int(context, "srcw", kScreenWidth, 0);
+    av_opt_set_int(context, "srch", kScreenHeight, 0);
+    av_opt_set_int(context, "src_format", AV_PIX_FMT_BGR0, 0);
+    av_opt_set_int(context, "dstw", kWidth, 0);
+    av_opt_set_int(context, "dsth", kHeight, 0);
+    av_opt_set_int(context, "dst_format", AV_PIX_FMT_YUV420P, 0);
+    av_opt_set_int(context, "sws_flags", SWS_BICUBIC, 0);
+    av_opt_set_int(context, "threads", std::thread::hardware_concurrency(), 0);
+    if (sws_init_context(context, nullptr, nullptr) < 0)
+        std::abort();
+    return context;
+}
+
 AVFrame *newPicture() {
     AVFrame *frame = av_frame_alloc();
     frame->format = AV_PIX_FMT_YUV420P;
@@ -117,11 +160,42 @@ int main() {
         av_frame_free(&frame);
     });
 
+    SwsContext *threaded = threadedScaler();
+    measure("scale, all cores, whole picture (before)", [&](int n) {
+        AVFrame *frame = newPicture();
+        sws_scale_frame(threaded, frame, picture(n));
+        av_frame_free(&frame);
+    });
+
     pixpipe::FrameScaler scaler(kWidth, kHeight);
-    measure("scale, all cores, pooled buffer (engine)", [&](int n) {
+    measure("scale, all cores, pooled buffer, bands (engine)", [&](int n) {
         AVFrame *frame = scaler.convert(picture(n));
         av_frame_free(&frame);
     });
+
+    std::vector<AVFrame *> window = windowPictures(pictures);
+    auto windowPicture = [&](int n) { return window[n % kPictures]; };
+    measure("window: find changed bands (engine)", [&](int n) {
+        const pixpipe::ChangedBands bands = pixpipe::findChangedBands(
+            windowPicture(n + kPictures - 1), windowPicture(n), kHeight, 16);
+        if (bands.changed == 0)
+            std::abort();
+    });
+    measure("window: scale whole picture, all cores (before)", [&](int n) {
+        AVFrame *frame = newPicture();
+        sws_scale_frame(threaded, frame, windowPicture(n));
+        av_frame_free(&frame);
+    });
+    pixpipe::FrameScaler windowScaler(kWidth, kHeight);
+    const pixpipe::ConversionCounts before = pixpipe::conversionCounts();
+    measure("window: find and scale changed bands (engine)", [&](int n) {
+        AVFrame *frame = windowScaler.convert(windowPicture(n));
+        av_frame_free(&frame);
+    });
+    const pixpipe::ConversionCounts after = pixpipe::conversionCounts();
+    std::printf("  window: %.3f of the bands converted per picture\n",
+                double(after.bandsConverted - before.bandsConverted) /
+                    double(after.bands - before.bands));
 
     // The pool alone, without the threads.
     pixpipe::PicturePool pool(kWidth, kHeight);
@@ -156,7 +230,10 @@ int main() {
     av_packet_free(&packet);
     avcodec_free_context(&encoder);
     sws_freeContext(single);
+    sws_freeContext(threaded);
     for (AVFrame *&frame : pictures)
+        av_frame_free(&frame);
+    for (AVFrame *&frame : window)
         av_frame_free(&frame);
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QLibrary>
+#include <QStringList>
 
 namespace {
 
@@ -32,7 +33,8 @@ const EngineExports *engineExports() {
         engineLibrary.setFileName(QCoreApplication::applicationDirPath() + QLatin1Char('/') +
                                   QLatin1String(engineFileName));
         if (!engineLibrary.load()) {
-            logLoadFailure(engineLibrary.errorString());
+            logLoadFailure(engineLibrary.fileName() + QStringLiteral(": ") +
+                           engineLibrary.errorString());
             return nullptr;
         }
     }
@@ -45,8 +47,19 @@ const EngineExports *engineExports() {
         reinterpret_cast<decltype(found.setCallback)>(engineLibrary.resolve("setCallback"));
     // An engine without one of the exports cannot be driven: treat it as
     // not loadable rather than calling through a null pointer.
-    if (!found.startCapture || !found.stopCapture || !found.setCallback) {
-        logLoadFailure(engineLibrary.errorString());
+    QStringList missing;
+    if (!found.startCapture) {
+        missing << QStringLiteral("startCapture");
+    }
+    if (!found.stopCapture) {
+        missing << QStringLiteral("stopCapture");
+    }
+    if (!found.setCallback) {
+        missing << QStringLiteral("setCallback");
+    }
+    if (!missing.isEmpty()) {
+        logLoadFailure(engineLibrary.fileName() + QStringLiteral(" lacks the export(s) ") +
+                       missing.join(QStringLiteral(", ")));
         return nullptr;
     }
     exports = found;

@@ -25,6 +25,9 @@ YoxiCapture::YoxiCapture(QObject *parent) : QObject(parent) {
 void YoxiCapture::startCapture(char *host, int port, char *captureCode, int width, int heigth) {
     const EngineExports *engine = engineExports();
     if (!engine) {
+        // Nothing can be cast without the engine: a failed start, so that the
+        // window says so and the server hears that the pairing is over.
+        emit captureResult(false);
         return;
     }
     if (width == 0 || heigth == 0) {
@@ -66,22 +69,25 @@ void YoxiCapture::releaseEndedCast() {
 
 void YoxiCapture::foreQuitCapture(int code) {
     qDebug() << "\r\n foreQuitCapture";
-    if (QThread::currentThread() == QCoreApplication::instance()->thread()) {
-        // A code the engine raised during its start, delivered inside
-        // setCallback before captureResult: queued, the window sees it after
-        // the start, as it sees every later code.
-        QPointer<YoxiCapture> self(this);
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, code] {
-                if (self) {
-                    emit self->cancelResult(code);
-                }
-            },
-            Qt::QueuedConnection);
-        return;
-    }
-    emit cancelResult(code);
+    // Every code reaches the window through the GUI thread's event loop
+    // (this object sits on a thread that never runs one), also a code raised
+    // on the GUI thread inside setCallback, which then arrives after
+    // captureResult. A code that arrives after the cast was stopped (the
+    // user's own quit, or an earlier code that ended it) is dropped.
+    QPointer<YoxiCapture> self(this);
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [self, code] {
+            if (!self) {
+                return;
+            }
+            if (!self->castOpen) {
+                qDebug() << "engine code after the cast ended, dropped:" << code;
+                return;
+            }
+            emit self->cancelResult(code);
+        },
+        Qt::QueuedConnection);
 }
 
 void PIXPIPE_CALL YoxiCapture::captureNotice(intptr_t userData, int code) {

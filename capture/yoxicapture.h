@@ -15,9 +15,10 @@ class YoxiCapture : public QObject {
 public:
     explicit YoxiCapture(QObject *parent = nullptr);
 
-    // Emits cancelResult(code); called on engine threads, or on the GUI
+    // Emits cancelResult(code) from the GUI thread's event loop, unless the
+    // cast has been stopped by then; called on engine threads, or on the GUI
     // thread inside setCallback for a code raised during the start (then
-    // emitted from the event loop, after captureResult).
+    // emitted after captureResult).
     void foreQuitCapture(int code);
     // Frees the engine's cast after the engine ended it by itself (a code
     // that ends the cast): its memory and threads go before the next cast.
@@ -32,8 +33,8 @@ signals:
 
 public slots:
     // Loads the engine on first use and starts a cast; emits captureResult
-    // before returning, or nothing when the engine cannot be loaded. A width
-    // or height of 0 asks for 1920 x 1080.
+    // before returning (false also when the engine cannot be loaded). A
+    // width or height of 0 asks for 1920 x 1080.
     void startCapture(char *host, int port, char *captureCode, int width, int heigth);
     // Stops the engine's cast (blocking until its threads have ended); emits
     // cancelResult(0) when isNotice is set.
@@ -41,7 +42,7 @@ public slots:
 
 private:
     ConfigUtil config;
-    // A started engine cast that no stopCapture has freed yet.
+    // A started engine cast that no stopCapture has freed yet. GUI thread only.
     bool castOpen = false;
 };
 

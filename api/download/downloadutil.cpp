@@ -1,7 +1,9 @@
 #include "api/download/downloadutil.h"
 
+#include "api/download/packagefile.h"
 #include "api/network/logtext.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
@@ -41,6 +43,8 @@ DownloadUtil::DownloadUtil(QObject *parent)
     m_stallTimer.setSingleShot(true);
     m_stallTimer.setInterval(defaultStallTimeoutMs);
     connect(&m_stallTimer, SIGNAL(timeout()), this, SLOT(doProcessStalled()));
+    // The program may end while a transfer runs: the partial file goes with it.
+    connect(QCoreApplication::instance(), SIGNAL(aboutToQuit()), this, SLOT(doProcessQuit()));
 }
 
 DownloadUtil::~DownloadUtil() {
@@ -101,14 +105,10 @@ void DownloadUtil::downloadFileFromURL(const QString &url, const QString &fileNa
     if (!isWebAddress(address)) {
         refusal = QStringLiteral("not an http or https address: ") + logText(url);
     } else {
-        if (QFile::exists(partialPath())) {
-            QFile::remove(partialPath());
-        }
-        m_file = new QFile(partialPath());
-        if (!m_file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            refusal = QStringLiteral("cannot create the partial file: ") + m_file->errorString();
-            delete m_file;
-            m_file = nullptr;
+        QString error;
+        m_file = PackageFile::createNew(partialPath(), &error);
+        if (!m_file) {
+            refusal = QStringLiteral("cannot create the partial file: ") + error;
         }
     }
     if (!refusal.isEmpty()) {
@@ -233,6 +233,10 @@ void DownloadUtil::doProcessStalled() {
                .arg(m_stallTimer.interval()));
 }
 
+void DownloadUtil::doProcessQuit() {
+    refuse(QStringLiteral("the program is ending"));
+}
+
 void DownloadUtil::doProcessDownloadProgress(qint64 received, qint64 total) {
     m_received = received;
     m_total = total;
@@ -289,14 +293,14 @@ void DownloadUtil::doProcessFinished() {
     }
 }
 
-// Replaces a package left at the final path by an earlier run with the new one.
+// Replaces whatever an earlier run left at the final path with the new
+// package. When that fails (the old package is in use), the old one stays and
+// the partial file goes.
 bool DownloadUtil::moveIntoPlace() {
-    if (QFileInfo::exists(m_fileName) && !QFile::remove(m_fileName)) {
-        fail(QStringLiteral("cannot replace the old file at ") + m_fileName);
-        return false;
-    }
-    if (!QFile::rename(partialPath(), m_fileName)) {
-        fail(QStringLiteral("cannot rename the partial file to ") + m_fileName);
+    QString error;
+    if (!PackageFile::replace(partialPath(), m_fileName, &error)) {
+        fail(QStringLiteral("cannot rename the partial file to ") + m_fileName +
+             QStringLiteral(": ") + error);
         return false;
     }
     return true;
@@ -304,6 +308,9 @@ bool DownloadUtil::moveIntoPlace() {
 
 void DownloadUtil::fail(const QString &reason) {
     qDebug() << "downloadFailed----fileName=" << m_fileName << "," << reason;
-    QFile::remove(partialPath());
+    QString error;
+    if (!PackageFile::removeEntry(partialPath(), &error)) {
+        qDebug() << "cannot remove the partial file" << partialPath() << ":" << error;
+    }
     emit downloadFailed(m_fileName);
 }

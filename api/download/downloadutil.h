@@ -59,6 +59,7 @@ private slots:
     void doProcessError(QNetworkReply::NetworkError code);
     void doProcessRedirected(const QUrl &url);
     void doProcessStalled();
+    void doProcessQuit();
 
 private:
     QString partialPath() const { return m_fileName + QStringLiteral(".tmp"); }

@@ -44,6 +44,11 @@ void HeartUtil::stopHeart(const QString &errorCode) {
     sendDisconnect(errorCode);
 }
 
+void HeartUtil::reportDisconnect(const QString &code, const QString &errorCode) {
+    m_code = code;
+    sendDisconnect(errorCode);
+}
+
 void HeartUtil::timerEvent(QTimerEvent *event) {
     if (m_heart_timer_id != 0 && event->timerId() == m_heart_timer_id) {
         sendHeart();

@@ -23,6 +23,9 @@ public:
     void startHeart(const QString &code);
     // errorCode is sent unchanged as "errorCode" of the disconnect request.
     void stopHeart(const QString &errorCode);
+    // The disconnect request alone, for a cast that the server paired but
+    // that never started (no heartbeat ran for it).
+    void reportDisconnect(const QString &code, const QString &errorCode);
 
 protected:
     void timerEvent(QTimerEvent *event) override;

@@ -38,6 +38,10 @@ NetworkUtil::NetworkUtil(bool flag)
 #else
     Q_UNUSED(flag)
 #endif
+    // Qt would otherwise ask for gzip and inflate the body before the size
+    // cap of watch() sees a byte. Asked for the body as sent, Qt hands over a
+    // body compressed anyway as it came: unreadable, and bounded by the cap.
+    request.setRawHeader("Accept-Encoding", "identity");
     manager = new QNetworkAccessManager();
     connect(manager, SIGNAL(finished(QNetworkReply *)), this, SLOT(accessFinished(QNetworkReply *)),
             Qt::DirectConnection);

@@ -2,6 +2,8 @@
 
 #include "api/network/logtext.h"
 #include "api/network/networkutil.h"
+#include "api/network/replyfields.h"
+#include "api/network/showntext.h"
 #include "api/upgrade/packagename.h"
 
 #include <QDateTime>
@@ -67,7 +69,7 @@ void YoxiUpgrade::upgradeResult(QNetworkReply *reply) {
         qDebug() << "upgrade result error" << logText(result.value("msg").toString()) << "\n";
     } else {
         const QJsonObject data = result.value("data").toObject();
-        if (data.value("isUpgrade").toInt(0) != 1) {
+        if (replyInt(data.value("isUpgrade"), 0) != 1) {
             qDebug() << "current version" << logText(data.value("version").toString())
                      << "is latest";
         } else {
@@ -82,7 +84,7 @@ void YoxiUpgrade::upgradeResult(QNetworkReply *reply) {
             config.setValue(config.fileName, name);
             config.setValue(config.upgradePackageName, PackageName::compose(name, version, suffix));
 
-            emit upgradeNotice(version, data.value("upgradeType").toInt(0));
+            emit upgradeNotice(shownText(version), replyInt(data.value("upgradeType"), 0));
         }
     }
     qDebug() << "deleteLater--------------------";

@@ -3,14 +3,19 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-ScreenUtil::ScreenUtil() : screen(QGuiApplication::primaryScreen()) {}
+namespace {
+const int defaultWidth = 1920;
+const int defaultHeight = 1080;
+} // namespace
 
 int ScreenUtil::getScreenWidth() const {
-    return screen ? screen->geometry().width() : 0;
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry().width() : defaultWidth;
 }
 
 int ScreenUtil::getScreenHeight() const {
-    return screen ? screen->geometry().height() : 0;
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry().height() : defaultHeight;
 }
 
 QString ScreenUtil::getScreenSize() const {

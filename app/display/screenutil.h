@@ -3,21 +3,16 @@
 
 #include <QString>
 
-class QScreen;
-
-// The primary screen's size as Qt reports it (no high-DPI scaling). The screen
-// is the one that was primary when this object was built.
+// The primary screen's size as Qt reports it (no high-DPI scaling). The
+// primary screen is asked for at each call: Qt deletes a screen when its
+// monitor goes away, so none is kept. Without any screen the size is the
+// default 1920 x 1080.
 class ScreenUtil {
 public:
-    ScreenUtil();
-
     int getScreenWidth() const;
     int getScreenHeight() const;
     // "<width>*<height>", for example "1920*1080".
     QString getScreenSize() const;
-
-private:
-    QScreen *screen;
 };
 
 #endif // SCREENUTIL_H

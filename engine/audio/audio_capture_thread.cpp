@@ -17,10 +17,19 @@ namespace {
 constexpr int kReadFailure = 1008;       // reading, decoding, frame allocation, FIFO read
 constexpr int kConversionFailure = 1009; // converter, FIFO growth or write
 constexpr int kEncoderFailure = 1010;
+// The pause before asking a non-blocking device again when it had nothing.
+constexpr int kNoPacketPauseMs = 5;
 
 // Ends the audio side after a failure of this thread; returns the thread's
 // failure result.
 int failCapture(CastContext *cast, int code) {
+    // The stop that left this thread behind has ended the cast; the failure
+    // (often the device answering at last) concerns nobody now.
+    if (captureAbandoned(cast, CaptureSide::Audio)) {
+        logLine("audio capture thread left behind by the stop has ended (%d)\n", code);
+        cast->m_flagacap = 1;
+        return -1;
+    }
     // Cleared before the encode thread is woken, so that it cannot find the
     // queue empty while the flag still reads 1 and go back to waiting for good.
     cast->m_audioRunning = 0;
@@ -70,6 +79,8 @@ FillResult fillFifo(CastContext *cast, int frameSize, int *failureCode) {
                 convertIntoFifo(cast->m_resampler, cast->m_sampleFifo, cast->m_audioEncoder, input);
         }
         av_frame_free(&input);
+        if (decoded.noPacket)
+            sleepWhileRunning(cast->m_audioRunning, kNoPacketPauseMs);
         if (*failureCode != 0)
             return FillResult::Filled;
         if (decoded.finished)
@@ -100,13 +111,16 @@ int audioCaptureThread(CastContext *cast) {
             AVFrame *frame = cutFrame(cast->m_sampleFifo, cast->m_audioEncoder, frameSize);
             if (!frame)
                 return failCapture(cast, kReadFailure);
-            audioFrameQueue.add(frame, cast->m_audioRunning);
+            queueCapturedFrame(cast, CaptureSide::Audio, frame);
         }
     }
 
     if (AVFrame *endMarker = newEndMarkerFrame())
-        audioFrameQueue.add(endMarker, cast->m_audioRunning);
-    logLine("audio capture thread is exit\n");
+        queueCapturedFrame(cast, CaptureSide::Audio, endMarker);
+    if (captureAbandoned(cast, CaptureSide::Audio))
+        logLine("audio capture thread left behind by the stop has ended\n");
+    else
+        logLine("audio capture thread is exit\n");
     cast->m_flagacap = 1;
     return 1;
 }

@@ -45,6 +45,11 @@ DecodeResult readDecodedFrame(AVFormatContext *input, AVCodecContext *decoder, A
     }
 
     int error = av_read_frame(input, packet);
+    if (error == AVERROR(EAGAIN) || error == AVERROR_EXIT) {
+        result.noPacket = true;
+        av_packet_free(&packet);
+        return result;
+    }
     if (error == AVERROR_EOF) {
         // The empty packet sent below drains the decoder.
         result.finished = true;

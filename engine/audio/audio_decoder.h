@@ -14,6 +14,9 @@ struct DecodeResult {
     int error = 0;            // 0, or the FFmpeg error that stopped reading
     bool dataPresent = false; // frame holds decoded samples
     bool finished = false;    // the input ended and the decoder is drained
+    // No packet this time: a non-blocking device had none yet, or a stop
+    // interrupted the read.
+    bool noPacket = false;
 };
 
 // Reads one packet, sends it to the decoder and receives at most one frame

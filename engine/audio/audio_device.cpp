@@ -1,5 +1,6 @@
 #include "audio/audio_device.h"
 
+#include "lifecycle/cast_lifecycle.h"
 #include "lifecycle/engine_log.h"
 #include "platform/capture_sources.h"
 
@@ -26,6 +27,10 @@ bool openInput(CastContext *cast) {
     cast->m_audioInput = avformat_alloc_context();
     if (!cast->m_audioInput)
         return false;
+    // A stop interrupts an opening or a read that waits for the device.
+    cast->m_audioInput->interrupt_callback = {interruptWhenStopped, &cast->m_audioRunning};
+    if (source.nonBlocking)
+        cast->m_audioInput->flags |= AVFMT_FLAG_NONBLOCK;
     AVDictionary *options = nullptr;
     av_dict_set_int(&options, "rtbufsize", kRealTimeBufferBytes, 0);
     for (const auto &option : source.options)

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -22,6 +23,13 @@ extern "C" {
 namespace pixpipe {
 
 struct CastContext {
+    CastContext();
+    // Frees the media contexts that are still in their fields: those of a
+    // capture thread that was left behind (see m_abandonLock).
+    ~CastContext();
+    CastContext(const CastContext &) = delete;
+    CastContext &operator=(const CastContext &) = delete;
+
     AVFormatContext *m_videoInput = nullptr;
     AVCodecContext *m_videoDecoder = nullptr;
     AVCodecContext *m_videoEncoder = nullptr;
@@ -99,8 +107,34 @@ struct CastContext {
     // thread must not close a socket that the stop is sending on.
     std::mutex m_linkLock;
 
-    // The worker threads, joined before the context is freed.
-    std::vector<std::thread> m_threads;
+    // Steady-clock milliseconds when the video capture thread last queued a
+    // picture (or began); the video encode thread ends a cast whose device
+    // has delivered nothing for too long.
+    std::atomic<int64_t> m_lastPictureMs{0};
+
+    // A capture thread stuck inside its device (an X call that no interrupt
+    // reaches) is left behind when the cast ends: it is abandoned, and its
+    // std::thread detached instead of joined. Set under m_abandonLock, only
+    // while the thread's done flag is 0; the thread looks under the same lock
+    // before it adds to a shared queue. An abandoned thread touches neither
+    // the shared queues nor the callback; the media contexts of its side stay
+    // in their fields (release leaves them) and go with the context, which
+    // the thread keeps alive through its copy of m_owner.
+    std::mutex m_abandonLock;
+    std::atomic<bool> m_videoCaptureAbandoned{false};
+    std::atomic<bool> m_audioCaptureAbandoned{false};
+
+    // The host's reference to this context, set by createCast and dropped by
+    // freeCast; each worker thread holds a copy while it runs.
+    std::shared_ptr<CastContext> m_owner;
+
+    // The worker threads with their done flags, joined before the context is
+    // freed (an abandoned one is detached).
+    struct Worker {
+        std::atomic<int32_t> CastContext::*doneFlag;
+        std::thread thread;
+    };
+    std::vector<Worker> m_threads;
 };
 
 } // namespace pixpipe

@@ -57,6 +57,29 @@ void freeOutputContext(AVFormatContext *&context) {
     context = nullptr;
 }
 
+void freeVideoMedia(CastContext *cast) {
+    avformat_close_input(&cast->m_videoInput);
+    avcodec_free_context(&cast->m_videoDecoder);
+    avcodec_free_context(&cast->m_videoEncoder);
+}
+
+void freeAudioMedia(CastContext *cast) {
+    avformat_close_input(&cast->m_audioInput);
+    avcodec_free_context(&cast->m_audioDecoder);
+    freeOutputContext(cast->m_audioOutput);
+    avcodec_free_context(&cast->m_audioEncoder);
+    swr_free(&cast->m_resampler);
+    if (cast->m_sampleFifo) {
+        av_audio_fifo_free(cast->m_sampleFifo);
+        cast->m_sampleFifo = nullptr;
+    }
+}
+
+std::atomic<bool> &abandonedFlag(CastContext *cast, CaptureSide side) {
+    return side == CaptureSide::Video ? cast->m_videoCaptureAbandoned
+                                      : cast->m_audioCaptureAbandoned;
+}
+
 void logDoneFlags(const char *prefix, const CastContext *cast) {
     logLine("%sm_flagcap = %d, m_flagenc = %d, m_flagsend = %d, m_flagrecv = %d, m_flagacap = %d, "
             "m_flagaenc = %d, m_flagasend = %d\n",
@@ -66,6 +89,13 @@ void logDoneFlags(const char *prefix, const CastContext *cast) {
 }
 
 } // namespace
+
+CastContext::CastContext() : m_lastPictureMs(steadyClockMs()) {}
+
+CastContext::~CastContext() {
+    freeVideoMedia(this);
+    freeAudioMedia(this);
+}
 
 void notifyOnce(CastContext *cast, int code) {
     notify(cast, code, true);
@@ -97,10 +127,42 @@ void closeCallbacks(CastContext *cast) {
 }
 
 bool allWorkersDone(const CastContext *cast) {
-    return cast->m_flagcap.load() == 1 && cast->m_flagenc.load() == 1 &&
-           cast->m_flagsend.load() == 1 && cast->m_flagrecv.load() == 1 &&
-           cast->m_flagacap.load() == 1 && cast->m_flagaenc.load() == 1 &&
-           cast->m_flagasend.load() == 1;
+    return (cast->m_flagcap.load() == 1 || cast->m_videoCaptureAbandoned.load()) &&
+           cast->m_flagenc.load() == 1 && cast->m_flagsend.load() == 1 &&
+           cast->m_flagrecv.load() == 1 &&
+           (cast->m_flagacap.load() == 1 || cast->m_audioCaptureAbandoned.load()) &&
+           cast->m_flagaenc.load() == 1 && cast->m_flagasend.load() == 1;
+}
+
+bool captureAbandoned(const CastContext *cast, CaptureSide side) {
+    return side == CaptureSide::Video ? cast->m_videoCaptureAbandoned.load()
+                                      : cast->m_audioCaptureAbandoned.load();
+}
+
+void abandonStuckCaptures(CastContext *cast) {
+    std::lock_guard<std::mutex> lock(cast->m_abandonLock);
+    if (cast->m_flagcap.load() == 0 && !cast->m_videoCaptureAbandoned.exchange(true))
+        logLine("the video capture device does not answer, its thread is left to end on its own\n");
+    if (cast->m_flagacap.load() == 0 && !cast->m_audioCaptureAbandoned.exchange(true))
+        logLine("the audio capture device does not answer, its thread is left to end on its own\n");
+}
+
+void queueCapturedFrame(CastContext *cast, CaptureSide side, AVFrame *frame) {
+    // The stop clears the running flags before it abandons a thread, so an
+    // add that holds this lock does not wait on a full queue then.
+    std::lock_guard<std::mutex> lock(cast->m_abandonLock);
+    if (abandonedFlag(cast, side).load()) {
+        av_frame_free(&frame);
+        return;
+    }
+    if (side == CaptureSide::Video)
+        videoFrameQueue.add(frame, cast->m_running);
+    else
+        audioFrameQueue.add(frame, cast->m_audioRunning);
+}
+
+int interruptWhenStopped(void *runningFlag) {
+    return static_cast<const std::atomic<int32_t> *>(runningFlag)->load() == 0 ? 1 : 0;
 }
 
 void release(CastContext *cast) {
@@ -111,18 +173,12 @@ void release(CastContext *cast) {
         sleepMs(10);
     logDoneFlags("start release ", cast);
 
-    avformat_close_input(&cast->m_videoInput);
-    avcodec_free_context(&cast->m_videoDecoder);
-    avcodec_free_context(&cast->m_videoEncoder);
-    avformat_close_input(&cast->m_audioInput);
-    avcodec_free_context(&cast->m_audioDecoder);
-    freeOutputContext(cast->m_audioOutput);
-    avcodec_free_context(&cast->m_audioEncoder);
-    swr_free(&cast->m_resampler);
-    if (cast->m_sampleFifo) {
-        av_audio_fifo_free(cast->m_sampleFifo);
-        cast->m_sampleFifo = nullptr;
-    }
+    // An abandoned capture thread may still use its side's contexts; they
+    // go with the cast context once that thread has ended.
+    if (!captureAbandoned(cast, CaptureSide::Video))
+        freeVideoMedia(cast);
+    if (!captureAbandoned(cast, CaptureSide::Audio))
+        freeAudioMedia(cast);
 
     {
         std::lock_guard<std::mutex> lock(cast->m_linkLock);
@@ -153,9 +209,10 @@ void endCastOnFailure(CastContext *cast, int code, bool stopCommand) {
         release(cast);
         return;
     }
+    auto began = std::chrono::steady_clock::now();
     bool stopSent = stopCommand && sendStopAfterMessage(cast);
     notifyOnce(cast, code);
-    endWorkers(cast, stopSent ? kStopGraceMs : 0);
+    endWorkers(cast, stopSent ? kStopGraceMs : 0, began);
     release(cast);
 }
 

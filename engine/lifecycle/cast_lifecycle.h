@@ -5,6 +5,8 @@
 #include "lifecycle/cast_context.h"
 #include "lifecycle/cast_control.h"
 
+#include <chrono>
+
 namespace pixpipe {
 
 // Calls the callback once per cast: only if one is set and m_notified is 0.
@@ -25,8 +27,10 @@ void discardPendingCodes(CastContext *cast);
 // After this no callback of the cast runs; waits for one that is running.
 void closeCallbacks(CastContext *cast);
 
-// Waits for all seven done flags, then frees the media contexts (including
-// the sample converter and FIFO), the sockets and the queued items. Runs at
+// Waits for all seven done flags (an abandoned capture thread counts as
+// ended), then frees the media contexts (including
+// the sample converter and FIFO; not those of an abandoned capture thread's
+// side), the sockets and the queued items. Runs at
 // most once per cast context and sets m_releaseFinished when done. A thread
 // that frees a media context itself must empty the field.
 void release(CastContext *cast);
@@ -38,6 +42,10 @@ void release(CastContext *cast);
 // shuts both links down so that every worker wakes, and waits for the
 // workers; notifies once with code; releases. Needs no call from the host.
 void endCastOnFailure(CastContext *cast, int code, bool stopCommand);
+
+// A video device that has delivered no picture for this long while the cast
+// runs has failed: the cast ends with 1001, as when it cannot be opened.
+constexpr int kNoPictureLimitMs = 5000;
 
 // endCastOnFailure with the stop command for the video pipeline's own codes
 // (1001 to 1004), without it for -1 and 0, whose cause is the link.
@@ -51,8 +59,27 @@ bool sendStopAfterMessage(CastContext *cast);
 
 // Waits up to graceMs for the workers to end on their own, then shuts the
 // links down (again whenever a reconnect put a new socket in a field) until
-// every worker has ended.
-void endWorkers(CastContext *cast, int graceMs);
+// every worker has ended. A capture thread still inside its device
+// kCaptureWaitMs after stopBegan is abandoned (abandonStuckCaptures), so the
+// wait is bounded whatever a device does.
+void endWorkers(CastContext *cast, int graceMs, std::chrono::steady_clock::time_point stopBegan);
+
+enum class CaptureSide { Video, Audio };
+
+// Leaves every capture thread that has not ended to end on its own. Call
+// only once both running flags are 0.
+void abandonStuckCaptures(CastContext *cast);
+
+bool captureAbandoned(const CastContext *cast, CaptureSide side);
+
+// Adds a capture thread's frame to its queue (videoFrameQueue or
+// audioFrameQueue, waiting by the queue rules); an abandoned thread's frame
+// is freed instead, since the queue may belong to the next cast by now.
+void queueCapturedFrame(CastContext *cast, CaptureSide side, AVFrame *frame);
+
+// The interrupt callback of the capture inputs: opaque is the running flag
+// that governs the thread; a blocked open or read returns once it is 0.
+int interruptWhenStopped(void *runningFlag);
 
 // The common end of an audio-side failure, after the thread has set its own
 // done flag and signalled the downstream event: clears m_audioRunning, wakes
@@ -65,7 +92,7 @@ void failAudioSide(CastContext *cast, int code);
 // even when their producer never existed or has already ended.
 void wakeAllConsumers(CastContext *cast);
 
-// True when all seven done flags are 1.
+// True when all seven done flags are 1 (or the thread was abandoned).
 bool allWorkersDone(const CastContext *cast);
 
 // Sleeps up to ms milliseconds in short steps, returning early once the

@@ -13,6 +13,7 @@ extern "C" {
 }
 
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 
@@ -48,9 +49,16 @@ void markAllWorkersDone(CastContext *cast) {
 // Sends MSG_START on the control link; false when the send failed.
 bool sendStartCommand(CastContext *cast, const char *castNum) {
     size_t codeLength = std::strlen(castNum);
-    std::vector<uint8_t> command = buildStartCommand(castNum, codeLength);
-    // The buffer read as text, as the log shows it: up to its first zero byte.
-    std::string commandText(command.begin(), command.end());
+    std::vector<uint8_t> command;
+    std::string commandText;
+    try {
+        command = buildStartCommand(castNum, codeLength);
+        // The buffer read as text, as the log shows it: up to its first zero byte.
+        commandText.assign(command.begin(), command.end());
+    } catch (const std::bad_alloc &) {
+        logLine("send start cmd failed: out of memory\n");
+        return false;
+    }
     logLine("send startcmd castNum = %s, sendbuf = %s, datalen = %d\n", castNum,
             commandText.c_str(), static_cast<int>(codeLength));
     int sent = sendSome(cast->m_nsock.load(), command.data(), command.size());
@@ -66,9 +74,14 @@ bool sendStartCommand(CastContext *cast, const char *castNum) {
 } // namespace
 
 CastContext *createCast() {
-    CastContext *cast = new (std::nothrow) CastContext;
-    if (!cast)
+    std::shared_ptr<CastContext> owner;
+    try {
+        owner = std::make_shared<CastContext>();
+    } catch (const std::bad_alloc &) {
         return nullptr;
+    }
+    CastContext *cast = owner.get();
+    cast->m_owner = std::move(owner);
     videoFrameQueue.reset();
     videoPacketQueue.reset();
     audioFrameQueue.reset();

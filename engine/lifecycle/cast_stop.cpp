@@ -5,6 +5,9 @@
 #include "platform/clock.h"
 #include "queue/media_queues.h"
 
+#include <algorithm>
+#include <chrono>
+
 namespace pixpipe {
 
 namespace {
@@ -37,8 +40,11 @@ int sendStopCommand(CastContext *cast) {
     return result;
 }
 
-void waitForFlags(const CastContext *cast, bool (*done)(const CastContext *cast), int timeoutMs) {
-    for (int waited = 0; waited < timeoutMs && !done(cast); waited += kPollMs)
+using Clock = std::chrono::steady_clock;
+
+void waitForFlags(const CastContext *cast, bool (*done)(const CastContext *cast),
+                  Clock::time_point deadline) {
+    while (Clock::now() < deadline && !done(cast))
         sleepMs(kPollMs);
 }
 
@@ -48,10 +54,12 @@ bool videoSendDone(const CastContext *cast) {
 
 // Shuts both links down, again whenever a reconnect has put a new socket in a
 // field, until every thread has ended: blocked reads, sends and connects
-// then return at once.
-void unblockWorkers(CastContext *cast) {
+// then return at once. Capture threads still running at abandonAt are left
+// behind; every other thread ends once its link is down.
+void unblockWorkers(CastContext *cast, Clock::time_point abandonAt) {
     SocketHandle shutControl = kNoSocket;
     SocketHandle shutAudio = kNoSocket;
+    bool abandoned = false;
     while (!allWorkersDone(cast)) {
         {
             std::lock_guard<std::mutex> lock(cast->m_linkLock);
@@ -67,14 +75,28 @@ void unblockWorkers(CastContext *cast) {
             }
         }
         wakeAllConsumers(cast);
+        if (!abandoned && Clock::now() >= abandonAt) {
+            abandonStuckCaptures(cast);
+            abandoned = true;
+            continue;
+        }
         sleepMs(kPollMs);
     }
+}
+
+bool workerAbandoned(const CastContext *cast, std::atomic<int32_t> CastContext::*doneFlag) {
+    if (doneFlag == &CastContext::m_flagcap)
+        return captureAbandoned(cast, CaptureSide::Video);
+    if (doneFlag == &CastContext::m_flagacap)
+        return captureAbandoned(cast, CaptureSide::Audio);
+    return false;
 }
 
 } // namespace
 
 bool sendStopAfterMessage(CastContext *cast) {
-    waitForFlags(cast, videoSendDone, kStopSendThreadWaitMs);
+    waitForFlags(cast, videoSendDone,
+                 Clock::now() + std::chrono::milliseconds(kStopSendThreadWaitMs));
     if (!videoSendDone(cast)) {
         logLine("the video message in flight cannot be finished, the control link is closed "
                 "without the stop command\n");
@@ -83,24 +105,27 @@ bool sendStopAfterMessage(CastContext *cast) {
     return sendStopCommand(cast) == 0;
 }
 
-void endWorkers(CastContext *cast, int graceMs) {
-    waitForFlags(cast, allWorkersDone, graceMs);
+void endWorkers(CastContext *cast, int graceMs, Clock::time_point stopBegan) {
+    Clock::time_point abandonAt = stopBegan + std::chrono::milliseconds(kCaptureWaitMs);
+    waitForFlags(cast, allWorkersDone,
+                 std::min(Clock::now() + std::chrono::milliseconds(graceMs), abandonAt));
     if (!allWorkersDone(cast)) {
         logLine("threads still running after the stop, shutting the links down\n");
-        unblockWorkers(cast);
+        unblockWorkers(cast, abandonAt);
     }
 }
 
 void stopCast(CastContext *cast) {
+    Clock::time_point began = Clock::now();
     cast->m_audioRunning.store(0);
     int32_t running = 1;
     if (cast->m_running.compare_exchange_strong(running, 0)) {
         wakeAllConsumers(cast);
-        endWorkers(cast, sendStopAfterMessage(cast) ? kStopGraceMs : 0);
+        endWorkers(cast, sendStopAfterMessage(cast) ? kStopGraceMs : 0, began);
     } else {
         // A failure ended the cast first and is closing the links; the stop
         // does not wait for its pauses.
-        endWorkers(cast, 0);
+        endWorkers(cast, 0, began);
     }
     release(cast);
     // Another thread's release may still be freeing the context's contents.
@@ -109,13 +134,19 @@ void stopCast(CastContext *cast) {
 
 void freeCast(CastContext *cast) {
     closeCallbacks(cast);
-    for (std::thread &thread : cast->m_threads)
-        thread.join();
+    for (CastContext::Worker &worker : cast->m_threads) {
+        if (workerAbandoned(cast, worker.doneFlag))
+            worker.thread.detach();
+        else
+            worker.thread.join();
+    }
     videoFrameQueue.attachReadyEvent(nullptr);
     videoPacketQueue.attachReadyEvent(nullptr);
     audioFrameQueue.attachReadyEvent(nullptr);
     audioPacketQueue.attachReadyEvent(nullptr);
-    delete cast;
+    // An abandoned thread holds its own reference; the context then goes
+    // when that thread ends.
+    std::shared_ptr<CastContext> owner = std::move(cast->m_owner);
 }
 
 } // namespace pixpipe

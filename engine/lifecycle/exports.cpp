@@ -44,14 +44,15 @@ void cancelStartUnderWay() {
         g_startingCast->m_startCancelled.store(true);
 }
 
-// Ends and frees the current cast, if any. Used with notify false when a new
-// start replaces a cast that the host did not stop.
-void endCurrentCast(bool notify) {
+// Ends and frees the current cast, if any. A stop the host asked for (or a
+// new start that replaces the cast) reports nothing: the callbacks close
+// before the running flags clear, so a send or reconnect that the stop
+// interrupts does not reach the host as a failure.
+void endCurrentCast() {
     CastContext *cast = g_currentCast;
     if (!cast)
         return;
-    if (!notify)
-        closeCallbacks(cast);
+    closeCallbacks(cast);
     stopCast(cast);
     freeCast(cast);
     g_currentCast = nullptr;
@@ -105,7 +106,7 @@ extern "C" PIXPIPE_EXPORT int PIXPIPE_CALL startCapture(char *host, int port, ch
     std::lock_guard<std::mutex> lock(g_exportLock);
     // A cast the host did not stop (failed start, fatal end, or still running)
     // ends here before the queues are reset for the new one.
-    endCurrentCast(false);
+    endCurrentCast();
     CastContext *cast = createCast();
     if (!cast) {
         logLine("star cast failed\n");
@@ -128,7 +129,7 @@ extern "C" PIXPIPE_EXPORT int PIXPIPE_CALL stopCapture(void) {
     std::lock_guard<std::mutex> lock(g_exportLock);
     if (!g_currentCast)
         return -1;
-    endCurrentCast(true);
+    endCurrentCast();
     return 0;
 }
 

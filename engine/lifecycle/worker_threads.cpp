@@ -2,6 +2,8 @@
 
 #include "lifecycle/engine_log.h"
 
+#include <new>
+#include <string>
 #include <system_error>
 
 namespace pixpipe {
@@ -23,6 +25,7 @@ namespace {
 thread_local bool tl_engineWorker = false;
 std::atomic<bool> g_mediaPipelines{true};
 std::atomic<int> g_failingWorker{-1};
+std::atomic<WorkerStartFailure> g_failingWorkerKind{WorkerStartFailure::NoThreadLeft};
 
 bool isMediaPipelineWorker(const WorkerThread &worker) {
     return worker.doneFlag == &CastContext::m_flagcap ||
@@ -31,13 +34,22 @@ bool isMediaPipelineWorker(const WorkerThread &worker) {
            worker.doneFlag == &CastContext::m_flagaenc;
 }
 
+void throwIfFailingForTesting(int index) {
+    if (index != g_failingWorker.load())
+        return;
+    if (g_failingWorkerKind.load() == WorkerStartFailure::OutOfMemory)
+        throw std::bad_alloc();
+    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+}
+
 } // namespace
 
 void setMediaPipelinesForTesting(bool enabled) {
     g_mediaPipelines.store(enabled);
 }
 
-void failWorkerStartForTesting(int index) {
+void failWorkerStartForTesting(int index, WorkerStartFailure kind) {
+    g_failingWorkerKind.store(kind);
     g_failingWorker.store(index);
 }
 
@@ -52,16 +64,27 @@ bool startWorkerThreads(CastContext *cast) {
             (cast->*worker.doneFlag).store(1);
             continue;
         }
+        std::string failure;
         try {
-            if (i == g_failingWorker.load())
-                throw std::system_error(
-                    std::make_error_code(std::errc::resource_unavailable_try_again));
-            cast->m_threads.emplace_back([entry = worker.entry, cast] {
-                tl_engineWorker = true;
-                entry(cast);
-            });
+            throwIfFailingForTesting(i);
+            cast->m_threads.push_back({worker.doneFlag, std::thread()});
+            // Each thread keeps the context alive while it runs: one that is
+            // abandoned in a stuck device may outlive the host's reference.
+            cast->m_threads.back().thread =
+                std::thread([entry = worker.entry, cast, owner = cast->m_owner] {
+                    tl_engineWorker = true;
+                    entry(cast);
+                });
         } catch (const std::system_error &error) {
-            logLine("could not start the %s thread: %s\n", worker.name, error.what());
+            failure = error.what();
+        } catch (const std::bad_alloc &) {
+            failure = "out of memory";
+        }
+        if (!failure.empty()) {
+            // The entry added for a thread that did not start holds nothing.
+            if (!cast->m_threads.empty() && !cast->m_threads.back().thread.joinable())
+                cast->m_threads.pop_back();
+            logLine("could not start the %s thread: %s\n", worker.name, failure.c_str());
             for (int j = i; j < kWorkerThreadCount; ++j)
                 (cast->*kWorkerThreads[j].doneFlag).store(1);
             return false;

@@ -27,7 +27,8 @@ extern const WorkerThread kWorkerThreads[kWorkerThreadCount];
 
 // Starts the workers in table order into cast->m_threads. A worker without an
 // entry gets its done flag set instead. Returns false when a thread could not
-// be created; the done flags of that worker and of all later ones are then set.
+// be created (no thread or no memory left); the done flags of that worker and
+// of all later ones are then set.
 bool startWorkerThreads(CastContext *cast);
 
 // Tests of the links and the lifecycle run casts without the capture and
@@ -35,9 +36,13 @@ bool startWorkerThreads(CastContext *cast);
 // packet queues themselves. Internal; not exported from the library.
 void setMediaPipelinesForTesting(bool enabled);
 
+enum class WorkerStartFailure { NoThreadLeft, OutOfMemory };
+
 // Makes the creation of the worker at this index in kWorkerThreads fail, as
-// when the system has no thread left; -1 ends it. Internal; not exported.
-void failWorkerStartForTesting(int index);
+// when the system has no thread left or no memory; -1 ends it. Internal; not
+// exported.
+void failWorkerStartForTesting(int index,
+                               WorkerStartFailure kind = WorkerStartFailure::NoThreadLeft);
 
 // True on a thread started by startWorkerThreads.
 bool isEngineWorkerThread();

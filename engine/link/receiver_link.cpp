@@ -14,6 +14,10 @@ constexpr int kSendTimeoutMs = 3000;
 // A receiver that does not answer (its accept queue full, a silent address)
 // must not hold a start or a reconnect for the system's own connect time-out.
 constexpr int kConnectTimeoutMs = 3000;
+// The start's connects share a shorter deadline: receivers are on the local
+// network, where a connect completes in milliseconds, and the host's window
+// does not answer while the start runs.
+constexpr int kStartConnectTimeoutMs = 900;
 
 // A connect under way: the socket, already in its field, and whether the
 // attempt is still open (false when it failed at once or no socket exists).
@@ -56,8 +60,8 @@ int finishLink(CastContext *cast, const LinkAttempt &attempt,
     return 1;
 }
 
-std::chrono::steady_clock::time_point connectDeadline() {
-    return std::chrono::steady_clock::now() + std::chrono::milliseconds(kConnectTimeoutMs);
+std::chrono::steady_clock::time_point connectDeadline(int timeoutMs = kConnectTimeoutMs) {
+    return std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
 }
 
 // Closes the retired control sockets that the receive thread is not using
@@ -123,8 +127,10 @@ int audioReconnect(CastContext *cast) {
 void openBothLinks(CastContext *cast) {
     LinkAttempt audio = beginAudioReconnect(cast);
     LinkAttempt control = beginReconnect(cast);
-    // Both connects run at the same time, under one deadline.
-    auto deadline = connectDeadline();
+    // Both connects run at the same time, under one deadline. An audio link
+    // that did not connect leaves the control link as it is: the first audio
+    // send fails and the audio side reconnects on its own.
+    auto deadline = connectDeadline(kStartConnectTimeoutMs);
     finishLink(cast, audio, deadline);
     finishLink(cast, control, deadline);
 }

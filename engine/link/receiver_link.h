@@ -21,8 +21,8 @@ int reconnect(CastContext *cast);
 int audioReconnect(CastContext *cast);
 
 // The start's connects: the audio link, then the control link, both under
-// way at once, so that a silent receiver holds the start for one connect
-// time-out, not two. The results show in the socket fields.
+// way at once under one short deadline, so that a silent receiver holds the
+// start for well under a second. The results show in the socket fields.
 void openBothLinks(CastContext *cast);
 
 // The receive size of one body read.

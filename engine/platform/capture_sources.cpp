@@ -20,6 +20,10 @@ CaptureSources platformCaptureSources() {
     sources.video.device = "video=screen-capture-recorder";
     sources.audio.inputFormat = "dshow";
     sources.audio.device = "audio=virtual-audio-capturer";
+    // A DirectShow source that stops delivering would otherwise hold a read
+    // (and with it the stop) for ever.
+    sources.video.nonBlocking = true;
+    sources.audio.nonBlocking = true;
 #else
     // x11grab's URL is the X display name; without a number or offset after
     // it, the whole screen of that display is captured.

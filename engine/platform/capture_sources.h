@@ -14,6 +14,9 @@ struct CaptureSource {
     std::string device;                         // device or URL opened with it
     std::map<std::string, std::string> options; // extra demuxer options (test inputs)
     bool useScreenOptions = true;               // apply framerate/video_size from the screen
+    // Reads return at once with EAGAIN when the device has nothing yet,
+    // instead of blocking inside the device (where no interrupt reaches).
+    bool nonBlocking = false;
 };
 
 struct CaptureSources {

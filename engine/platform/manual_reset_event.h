@@ -2,6 +2,7 @@
 // until it is reset.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 
@@ -24,6 +25,14 @@ public:
     void wait() {
         std::unique_lock<std::mutex> lock(m_mutex);
         m_condition.wait(lock, [this] { return m_signalled; });
+    }
+
+    // Blocks until the event is signalled or timeout has passed; true when
+    // it is signalled.
+    template <typename Rep, typename Period>
+    bool waitFor(std::chrono::duration<Rep, Period> timeout) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_condition.wait_for(lock, timeout, [this] { return m_signalled; });
     }
 
 private:

@@ -167,7 +167,12 @@ bool finishConnect(SocketHandle socket, std::chrono::steady_clock::time_point de
                    const std::function<bool()> &keepWaiting) {
     SOCKET s = static_cast<SOCKET>(socket);
     bool connected = false;
-    for (int waitMs; keepWaiting() && (waitMs = nextWaitMs(deadline)) > 0;) {
+    // One look even when the deadline has passed: a connect that completed
+    // meanwhile (while another link used up the wait) counts.
+    for (bool first = true; keepWaiting(); first = false) {
+        int waitMs = nextWaitMs(deadline);
+        if (waitMs == 0 && !first)
+            break;
         fd_set writable;
         fd_set failed;
         FD_ZERO(&writable);
@@ -183,6 +188,8 @@ bool finishConnect(SocketHandle socket, std::chrono::steady_clock::time_point de
             connected = FD_ISSET(s, &writable) && !FD_ISSET(s, &failed);
             break;
         }
+        if (waitMs == 0)
+            break;
     }
     // The socket stays non-blocking (see sendSome). An unfinished connect is
     // not cancelled by Winsock; sendSome and receiveSome then fail at once
@@ -264,7 +271,12 @@ bool beginConnect(SocketHandle socket, const char *host, uint16_t port) {
 bool finishConnect(SocketHandle socket, std::chrono::steady_clock::time_point deadline,
                    const std::function<bool()> &keepWaiting) {
     bool connected = false;
-    for (int waitMs; keepWaiting() && (waitMs = nextWaitMs(deadline)) > 0;) {
+    // One look even when the deadline has passed: a connect that completed
+    // meanwhile (while another link used up the wait) counts.
+    for (bool first = true; keepWaiting(); first = false) {
+        int waitMs = nextWaitMs(deadline);
+        if (waitMs == 0 && !first)
+            break;
         pollfd entry{socket, POLLOUT, 0};
         int ready = poll(&entry, 1, waitMs);
         if (ready < 0 && errno != EINTR)
@@ -276,6 +288,8 @@ bool finishConnect(SocketHandle socket, std::chrono::steady_clock::time_point de
                         error == 0 && !(entry.revents & (POLLERR | POLLHUP));
             break;
         }
+        if (waitMs == 0)
+            break;
     }
     // Shutting down a socket that is still connecting drops the attempt: the
     // next send fails at once instead of waiting for the connection.

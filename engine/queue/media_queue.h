@@ -8,6 +8,7 @@
 #include "queue/media_item.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 
@@ -49,6 +50,28 @@ public:
     Item *waitAndTake() {
         if (m_ready)
             m_ready->wait();
+        return take();
+    }
+
+    // The same, waiting at most timeout; when it passes without a wake,
+    // returns nullptr with *timedOut set (the caller waits again rather than
+    // treating it as a wake).
+    Item *waitAndTake(std::chrono::milliseconds timeout, bool *timedOut) {
+        *timedOut = m_ready && !m_ready->waitFor(timeout);
+        return *timedOut ? nullptr : take();
+    }
+
+    int count() {
+        std::lock_guard<std::mutex> lock(m_lock);
+        return m_count;
+    }
+
+    // Frees every queued item and sets count and both indices to 0. Only
+    // called when neither producer nor consumer runs.
+    void reset() { freeAll(); }
+
+private:
+    Item *take() {
         std::lock_guard<std::mutex> lock(m_lock);
         if (m_count <= 0) {
             if (m_ready)
@@ -62,16 +85,6 @@ public:
         return item;
     }
 
-    int count() {
-        std::lock_guard<std::mutex> lock(m_lock);
-        return m_count;
-    }
-
-    // Frees every queued item and sets count and both indices to 0. Only
-    // called when neither producer nor consumer runs.
-    void reset() { freeAll(); }
-
-private:
     void freeAll() {
         std::lock_guard<std::mutex> lock(m_lock);
         for (auto &slot : m_slots) {

@@ -16,7 +16,7 @@ constexpr int64_t kRealTimeBufferBytes = 304128000;
 } // namespace
 
 int openCaptureDevice(const CaptureSource &source, int screenWidth, int screenHeight,
-                      AVFormatContext **input) {
+                      const AVIOInterruptCB &interrupt, AVFormatContext **input) {
     avdevice_register_all();
     const AVInputFormat *format = av_find_input_format(source.inputFormat.c_str());
     if (!format)
@@ -41,6 +41,9 @@ int openCaptureDevice(const CaptureSource &source, int screenWidth, int screenHe
         av_dict_free(&options);
         return AVERROR(ENOMEM);
     }
+    (*input)->interrupt_callback = interrupt;
+    if (source.nonBlocking)
+        (*input)->flags |= AVFMT_FLAG_NONBLOCK;
     // On failure avformat_open_input frees the context and empties *input.
     const int ret = avformat_open_input(input, source.device.c_str(), format, &options);
     av_dict_free(&options);

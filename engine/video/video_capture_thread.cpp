@@ -4,6 +4,7 @@
 #include "lifecycle/engine_log.h"
 #include "lifecycle/worker_threads.h"
 #include "platform/capture_sources.h"
+#include "platform/clock.h"
 #include "queue/media_queues.h"
 #include "video/capture_device.h"
 #include "video/frame_scaler.h"
@@ -24,12 +25,15 @@ constexpr int kNoEncoder = 1004;
 // that a receiver joining late gets a full picture within a few seconds.
 constexpr int64_t kForcedIntraInterval = 80;
 constexpr int kReadRetryPauseMs = 100;
+// The pause before asking a non-blocking device again when it had nothing.
+constexpr int kNoPacketPauseMs = 5;
 
 // Opens the device, its decoder and the cast's encoder. Returns 0, or the
 // callback code of the step that failed.
 int setUpCapture(CastContext *cast, int *streamIndex) {
     const CaptureSources sources = currentCaptureSources();
-    int ret = openCaptureDevice(sources.video, cast->m_screenWidth, cast->m_screenHeight,
+    const AVIOInterruptCB interrupt{interruptWhenStopped, &cast->m_running};
+    int ret = openCaptureDevice(sources.video, cast->m_screenWidth, cast->m_screenHeight, interrupt,
                                 &cast->m_videoInput);
     if (ret < 0) {
         logLine("Couldn't open input stream. error code = %d\n", ret);
@@ -56,6 +60,12 @@ int setUpCapture(CastContext *cast, int *streamIndex) {
 }
 
 int endCaptureWithError(CastContext *cast, int code) {
+    // The stop that left this thread behind has ended the cast already.
+    if (captureAbandoned(cast, CaptureSide::Video)) {
+        logLine("capture thread left behind by the stop has ended (%d)\n", code);
+        cast->m_flagcap = 1;
+        return -1;
+    }
     cast->m_flagcap = 1;
     cast->m_videoFrameEvent.set();
     failVideoSide(cast, code);
@@ -105,9 +115,11 @@ void captureUntilStopped(CastContext *cast, int streamIndex) {
     int64_t frameNumber = 0;
     while (cast->m_running == 1) {
         AVPacket *packet = av_packet_alloc();
-        if (!packet || av_read_frame(cast->m_videoInput, packet) < 0) {
+        const int read = packet ? av_read_frame(cast->m_videoInput, packet) : AVERROR(ENOMEM);
+        if (read < 0) {
             av_packet_free(&packet);
-            sleepWhileRunning(cast->m_running, kReadRetryPauseMs);
+            sleepWhileRunning(cast->m_running,
+                              read == AVERROR(EAGAIN) ? kNoPacketPauseMs : kReadRetryPauseMs);
             continue;
         }
         if (packet->stream_index == streamIndex) {
@@ -121,7 +133,8 @@ void captureUntilStopped(CastContext *cast, int streamIndex) {
                 frame->pict_type = frameNumber % kForcedIntraInterval == 0 ? AV_PICTURE_TYPE_I
                                                                            : AV_PICTURE_TYPE_NONE;
                 ++frameNumber;
-                videoFrameQueue.add(frame, cast->m_running);
+                queueCapturedFrame(cast, CaptureSide::Video, frame);
+                cast->m_lastPictureMs = steadyClockMs();
             }
         }
         av_packet_free(&packet);
@@ -131,6 +144,8 @@ void captureUntilStopped(CastContext *cast, int streamIndex) {
 } // namespace
 
 int videoCaptureThread(CastContext *cast) {
+    // The device has until kNoPictureLimitMs from now for its first picture.
+    cast->m_lastPictureMs = steadyClockMs();
     int streamIndex = -1;
     const int code = setUpCapture(cast, &streamIndex);
     if (code != 0)
@@ -139,8 +154,11 @@ int videoCaptureThread(CastContext *cast) {
     captureUntilStopped(cast, streamIndex);
 
     if (AVFrame *marker = newEndMarkerFrame())
-        videoFrameQueue.add(marker, cast->m_running);
-    logLine("capture thread is exit\n");
+        queueCapturedFrame(cast, CaptureSide::Video, marker);
+    if (captureAbandoned(cast, CaptureSide::Video))
+        logLine("capture thread left behind by the stop has ended\n");
+    else
+        logLine("capture thread is exit\n");
     cast->m_flagcap = 1;
     return 1;
 }

@@ -12,20 +12,38 @@ namespace pixpipe {
 namespace {
 
 constexpr int kEncoderFailed = 1004;
+constexpr int kCaptureFailed = 1001;
+// How often a wait for the next frame looks at the capture device's last
+// picture.
+constexpr auto kPictureCheckStep = std::chrono::milliseconds(100);
 
-int endEncodeWithError(CastContext *cast) {
-    logLine("Failed to encode! \n");
+int endEncodeWithError(CastContext *cast, int code) {
     cast->m_flagenc = 1;
     cast->m_videoPacketEvent.set();
-    failVideoSide(cast, kEncoderFailed);
+    failVideoSide(cast, code);
     return -1;
+}
+
+// The capture thread may be stuck inside its device, where nothing but this
+// thread notices.
+bool devicePictureOverdue(const CastContext *cast) {
+    return steadyClockMs() - cast->m_lastPictureMs.load() > kNoPictureLimitMs;
 }
 
 } // namespace
 
 int videoEncodeThread(CastContext *cast) {
     while (cast->m_running == 1) {
-        AVFrame *frame = videoFrameQueue.waitAndTake();
+        // Waits as for a wake of the frame queue, looking at the device's
+        // last picture in between.
+        AVFrame *frame = nullptr;
+        for (bool timedOut = true; timedOut;) {
+            frame = videoFrameQueue.waitAndTake(kPictureCheckStep, &timedOut);
+            if (timedOut && cast->m_running == 1 && devicePictureOverdue(cast)) {
+                logLine("no picture from the capture device for %d ms\n", kNoPictureLimitMs);
+                return endEncodeWithError(cast, kCaptureFailed);
+            }
+        }
         if (!frame)
             continue;
         if (isEndMarker(frame)) {
@@ -38,7 +56,8 @@ int videoEncodeThread(CastContext *cast) {
         freeMediaItem(frame);
         if (ret < 0) {
             av_packet_free(&packet);
-            return endEncodeWithError(cast);
+            logLine("Failed to encode! \n");
+            return endEncodeWithError(cast, kEncoderFailed);
         }
         // An empty packet (the encoder had none ready) travels on as a
         // message of length 0, stamped like any other.

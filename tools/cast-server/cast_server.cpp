@@ -332,7 +332,13 @@ CastServer::Reply CastServer::answer(Exchange exchange, const json &fields, json
         return {200, envelope(401, "签名错误")};
     }
     if (const auto refusal = options_.refusals.find(exchange); refusal != options_.refusals.end()) {
-        return {200, envelope(refusal->second.code, refusal->second.msg)};
+        const Refusal &refused = refusal->second;
+        if (refused.msgIsJson) {
+            json reply = envelope(refused.code, std::string());
+            reply["msg"] = json::parse(refused.msg);
+            return {200, reply};
+        }
+        return {200, envelope(refused.code, refused.msg)};
     }
 
     switch (exchange) {

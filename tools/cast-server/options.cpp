@@ -103,8 +103,17 @@ std::string parseRefusal(const std::string &value, ServerOptions &options) {
     if (!exchanges || !code || *code == 200) {
         return usage;
     }
+    std::string msg = value.substr(colon2 + 1);
+    const std::string jsonPrefix = "json=";
+    const bool msgIsJson = msg.rfind(jsonPrefix, 0) == 0;
+    if (msgIsJson) {
+        msg = msg.substr(jsonPrefix.size());
+        if (!nlohmann::json::accept(msg)) {
+            return usage;
+        }
+    }
     for (Exchange exchange : *exchanges) {
-        options.refusals[exchange] = Refusal{static_cast<int>(*code), value.substr(colon2 + 1)};
+        options.refusals[exchange] = Refusal{static_cast<int>(*code), msg, msgIsJson};
     }
     return {};
 }
@@ -308,7 +317,8 @@ Options:
   --refuse EXCHANGE:CODE:MSG
                           answer EXCHANGE with "code" CODE (not 200) and
                           "msg" MSG; EXCHANGE is active, upgrade, connect,
-                          heart, disconnect or all; repeatable
+                          heart, disconnect or all; repeatable; a MSG of
+                          json=VALUE sends that JSON value as "msg"
   --delay MS | EXCHANGE:MS
                           wait MS milliseconds before answering (every
                           exchange, or only EXCHANGE); repeatable

@@ -28,6 +28,8 @@ struct Receiver {
 struct Refusal {
     int code = 0;
     std::string msg;
+    // MSG given as "json=VALUE": "msg" is that JSON value, of any type.
+    bool msgIsJson = false;
 };
 
 struct UpgradeAnnouncement {

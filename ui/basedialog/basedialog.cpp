@@ -1,6 +1,8 @@
 #include "ui/basedialog/basedialog.h"
 #include "ui_basedialog.h"
 
+#include "api/network/showntext.h"
+
 #include "app/display/roundedmask.h"
 #include "ui/common/dialogchrome.h"
 #include "ui/common/textlines.h"
@@ -34,7 +36,9 @@ BaseDialog::~BaseDialog() {
 
 // The text label grows to the lines the message needs, and the box with it,
 // so that the buttons keep their distance from the text and the bottom edge.
-void BaseDialog::setText(const QString &text) {
+void BaseDialog::setText(const QString &message) {
+    // Bounded before any layout: the box appears at once whatever it is given.
+    const QString text = shownText(message);
     QLabel *label = ui->tip_content;
     const int width = label->contentsRect().width();
     const FittedText fitted = fitTextLines(text, label->font(), width, maxTextLines);

@@ -2,6 +2,7 @@
 #include "ui_downloaddialog.h"
 
 #include "api/download/downloadutil.h"
+#include "api/download/packagefile.h"
 #include "api/upgrade/packagename.h"
 #include "app/display/roundedmask.h"
 #include "ui/common/dialogchrome.h"
@@ -103,7 +104,10 @@ void DownloadDialog::startDownload() {
         showFailed();
         return;
     }
-    if (QFileInfo(path).isFile()) {
+    // Only a plain file that can be the package is offered; anything else
+    // (a link, a folder, an error page under the package's name) is
+    // downloaded again and replaced.
+    if (PackageFile::isCompletePackage(path)) {
         qDebug() << "upgradePackageName=======is download complete!";
         showComplete(QStringLiteral("下载完成!"));
         return;

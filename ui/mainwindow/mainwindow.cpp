@@ -5,6 +5,8 @@
 #include "api/install/active.h"
 #include "api/network/logtext.h"
 #include "api/network/networkutil.h"
+#include "api/network/replyfields.h"
+#include "api/network/showntext.h"
 #include "api/upgrade/yoxiupgrade.h"
 #include "app/display/roundedmask.h"
 #include "app/display/screenutil.h"
@@ -57,24 +59,6 @@ const int castCodeLength = 6;
 const int firstAudioFailure = 1005;
 const int lastAudioFailure = 1011;
 const int forcedUpgrade = 1;
-
-// One side of the receiver's picture size from the connect reply. Absent
-// reads as 0, the engine's default size; present, it must be a whole number
-// of pixels from 16 to 4096, or the reply is unusable.
-bool readPictureSide(const QJsonValue &value, int &side) {
-    const int smallest = 16;
-    const int largest = 4096;
-    if (value.isUndefined()) {
-        side = 0;
-        return true;
-    }
-    const double number = value.toDouble(-1);
-    if (!value.isDouble() || number < smallest || number > largest || number != int(number)) {
-        return false;
-    }
-    side = int(number);
-    return true;
-}
 
 QFont pingFangFont(const QFont &base, int pixelSize) {
     QFont font = base;
@@ -458,30 +442,32 @@ void MainWindow::finishedSlot(QNetworkReply *reply) {
     const int code = object.value(QStringLiteral("code")).toInt(0);
     qDebug() << "code=" << code;
     if (code != 200) {
-        showMessage(object.value(QStringLiteral("msg")).toString(), true);
+        // A "msg" that is no text says nothing: the flow's own message instead.
+        const QJsonValue msg = object.value(QStringLiteral("msg"));
+        showMessage(msg.isString() ? shownText(msg.toString())
+                                   : QStringLiteral("服务器连接失败，请检查网络"),
+                    true);
         qDebug() << "deleteLater ===";
         return;
     }
 
     const QJsonObject data = object.value(QStringLiteral("data")).toObject();
-    const QString ip = data.value(QStringLiteral("ip")).toString();
-    const int port = data.value(QStringLiteral("port")).toInt(0);
-    QByteArray host = ip.toLatin1();
-    qDebug() << "ip=" << logText(ip);
-    qDebug() << "port=" << port;
+    ConnectTarget target;
+    QString unusable;
+    const bool usable = readConnectTarget(data, &target, &unusable);
+    QByteArray host = target.ip.toLatin1();
+    qDebug() << "ip=" << logText(target.ip);
+    qDebug() << "port=" << target.port;
     qDebug() << "ip.toLatin1().data()=" << logText(QString::fromLatin1(host));
-    int width = 0;
-    int height = 0;
-    if (!readPictureSide(data.value(QStringLiteral("width")), width) ||
-        !readPictureSide(data.value(QStringLiteral("height")), height)) {
-        qDebug() << "picture size unusable:"
-                 << logText(QString::fromUtf8(
-                        QJsonDocument(QJsonObject{{QStringLiteral("width"), data.value("width")},
-                                                  {QStringLiteral("height"), data.value("height")}})
-                            .toJson(QJsonDocument::Compact)));
+    if (!usable) {
+        qDebug() << unusable
+                 << logText(QString::fromUtf8(QJsonDocument(data).toJson(QJsonDocument::Compact)));
         showMessage(QStringLiteral("服务器连接失败，请检查网络"), true);
         return;
     }
+    const int port = target.port;
+    int width = target.width;
+    int height = target.height;
     qDebug() << "width before ===" << width;
     qDebug() << "height before ===" << height;
 
@@ -520,6 +506,8 @@ void MainWindow::captureResultNotice(bool result) {
         ui->yoxiCode->setEnabled(true);
         ui->yoxiButton->setEnabled(true);
         showMessage(QStringLiteral("TV端连接失败，请检查网络"), false);
+        // The server paired this code with the receiver: tell it the cast is off.
+        heartUtil->reportDisconnect(castCode, QStringLiteral("-1"));
     }
     qDebug() << "MainWindow captureResult:" << boolText(result);
 }

@@ -65,7 +65,9 @@ FakeReceiver::FakeReceiver(ReceiverOptions options)
     m_threads.emplace_back(&FakeReceiver::acceptLoop, this, Link::Control, m_controlListener);
     // A bound socket that does not listen refuses connections and keeps the
     // port from being taken by anyone else.
-    if (options.listenAudio) {
+    if (options.audioAcceptsNothing) {
+        fillAcceptQueue(m_audioListener);
+    } else if (options.listenAudio) {
         startListening(m_audioListener);
         m_threads.emplace_back(&FakeReceiver::acceptLoop, this, Link::Audio, m_audioListener);
     }

@@ -36,6 +36,7 @@ struct ReceiverOptions {
     // A receiver that no longer accepts: both ports listen with a full accept
     // queue, so connects to them neither succeed nor fail.
     bool acceptNothing = false;
+    bool audioAcceptsNothing = false; // the same for the audio port only
     int readPauseMs = 0; // > 0: pause this long after each read (a slow link); see setReadPause
 };
 

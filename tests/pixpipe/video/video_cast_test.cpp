@@ -4,8 +4,10 @@
 #include "h264_inspection.h"
 #include "lifecycle/cast_control.h"
 #include "lifecycle/cast_lifecycle.h"
+#include "log_capture.h"
 #include "pixpipe.h"
 #include "platform/capture_sources.h"
+#include "test_sockets.h"
 
 #include <gtest/gtest.h>
 #ifdef CAST_RECEIVER_PATH
@@ -13,6 +15,8 @@
 #endif
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -21,6 +25,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <regex>
 #include <string>
@@ -33,6 +38,8 @@ namespace {
 using namespace std::chrono_literals;
 using testing::FakeReceiver;
 using testing::Link;
+using testing::LogCapture;
+using Options = std::map<std::string, std::string>;
 
 std::vector<std::vector<uint8_t>> videoBodies(FakeReceiver &receiver) {
     std::vector<std::vector<uint8_t>> bodies;
@@ -169,6 +176,144 @@ TEST(VideoCastTest, AnEncoderFailureReports1004AndEndsTheLinks) {
     freeCast(cast);
     EXPECT_EQ(recordedCodes(), std::vector<int>{1004});
     resetCaptureSourcesForTesting();
+}
+
+// Capture devices that stop answering. A FIFO that the test holds open but
+// does not write to keeps a read inside the system call, where no interrupt
+// reaches (as x11grab inside an X call with the X server stopped); a TCP
+// source that sends nothing is interrupted by the engine's callback.
+class StuckDeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = std::filesystem::temp_directory_path() /
+                ("pixpipe-stuck-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(m_dir);
+        g_codes.clear();
+    }
+
+    void TearDown() override {
+        answerAgain();
+        resetCaptureSourcesForTesting();
+        std::filesystem::remove_all(m_dir);
+    }
+
+    // A FIFO with one picture (or some samples) in it and then nothing.
+    std::string stalledFifo(const char *name, size_t firstBytes) {
+        const std::string path = (m_dir / name).string();
+        EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        // Read-write: holds the FIFO open without waiting for a reader.
+        int fd = ::open(path.c_str(), O_RDWR);
+        EXPECT_GE(fd, 0);
+        std::vector<uint8_t> bytes(firstBytes, 0x80);
+        EXPECT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+        m_writers.push_back(fd);
+        return path;
+    }
+
+    // The device answers again: its readers see the end of the input.
+    void answerAgain() {
+        for (int fd : m_writers)
+            ::close(fd);
+        m_writers.clear();
+    }
+
+    void useStalledDevices() {
+        CaptureSources sources;
+        sources.video = {
+            "rawvideo", stalledFifo("video", kPictureBytes),
+            Options{{"video_size", "64x48"}, {"pixel_format", "rgb24"}, {"framerate", "15"}},
+            false};
+        sources.audio = {"s16le", stalledFifo("audio", 4096),
+                         Options{{"sample_rate", "44100"}, {"ch_layout", "stereo"}}, false};
+        setCaptureSourcesForTesting(sources);
+    }
+
+    static constexpr size_t kPictureBytes = 64 * 48 * 3;
+    std::filesystem::path m_dir;
+    std::vector<int> m_writers;
+};
+
+bool waitForLog(const LogCapture &log, const std::string &line, std::chrono::seconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!log.contains(line)) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
+TEST_F(StuckDeviceTest, StopReturnsWithinTwoSecondsAndTheNextCastWorks) {
+    useStalledDevices();
+    FakeReceiver receiver;
+    LogCapture log;
+    char host[] = "127.0.0.1";
+    char code[] = "ABC123";
+    ASSERT_EQ(startCapture(host, receiver.controlPort(), code, 64, 48), 1);
+    ASSERT_EQ(setCallback(0, recordCode), 0);
+    std::this_thread::sleep_for(500ms);
+
+    const auto stopBegin = std::chrono::steady_clock::now();
+    EXPECT_EQ(stopCapture(), 0);
+    const int64_t took = millisecondsSince(stopBegin);
+    std::printf("stop with both capture devices stuck took %lld ms\n",
+                static_cast<long long>(took));
+    EXPECT_LT(took, 2000);
+    EXPECT_TRUE(recordedCodes().empty());
+    EXPECT_TRUE(log.contains("the video capture device does not answer"));
+
+    // Once the devices answer, the threads left behind end on their own,
+    // freeing what they hold (the sanitizer build checks that nothing of the
+    // freed cast is touched).
+    answerAgain();
+    EXPECT_TRUE(waitForLog(log, "capture thread left behind by the stop has ended", 10s));
+    EXPECT_TRUE(waitForLog(log, "audio capture thread left behind by the stop has ended", 10s));
+
+    usePacedTestSources();
+    FakeReceiver next;
+    ASSERT_EQ(startCapture(host, next.controlPort(), code, 320, 240), 1);
+    EXPECT_TRUE(next.waitUntil([](FakeReceiver &r) { return videoBodies(r).size() >= 5; }, 10s));
+    EXPECT_EQ(stopCapture(), 0);
+}
+
+TEST_F(StuckDeviceTest, AScreenDeviceWithoutPicturesForFiveSecondsEndsTheCastWith1001) {
+    useStalledDevices();
+    FakeReceiver receiver;
+    char host[] = "127.0.0.1";
+    char code[] = "ABC123";
+    ASSERT_EQ(startCapture(host, receiver.controlPort(), code, 64, 48), 1);
+    ASSERT_EQ(setCallback(0, recordCode), 0);
+    EXPECT_TRUE(receiver.waitUntil(bothLinksClosed, 15s));
+    EXPECT_EQ(recordedCodes(), std::vector<int>{1001});
+    const auto stopBegin = std::chrono::steady_clock::now();
+    EXPECT_EQ(stopCapture(), 0);
+    EXPECT_LT(millisecondsSince(stopBegin), 2000);
+}
+
+TEST_F(StuckDeviceTest, AStopInterruptsADeviceThatWaitsForData) {
+    // Listening sockets that complete the connection and never send a byte.
+    using namespace testing;
+    SocketHandle silent[2] = {bindTcp("127.0.0.1", 0, 0), bindTcp("127.0.0.1", 0, 0)};
+    ASSERT_TRUE(startListening(silent[0]) && startListening(silent[1]));
+    CaptureSources sources;
+    sources.video = {"rawvideo", "tcp://127.0.0.1:" + std::to_string(boundPort(silent[0])),
+                     Options{{"video_size", "64x48"}, {"pixel_format", "rgb24"}}, false};
+    sources.audio = {"s16le", "tcp://127.0.0.1:" + std::to_string(boundPort(silent[1])),
+                     Options{{"sample_rate", "44100"}, {"ch_layout", "stereo"}}, false};
+    setCaptureSourcesForTesting(sources);
+    FakeReceiver receiver;
+    LogCapture log;
+    char host[] = "127.0.0.1";
+    char code[] = "ABC123";
+    ASSERT_EQ(startCapture(host, receiver.controlPort(), code, 64, 48), 1);
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(stopCapture(), 0);
+    // Both threads ended within the stop: none was left behind.
+    EXPECT_FALSE(log.contains("does not answer"));
+    EXPECT_TRUE(log.contains("\ncapture thread is exit\n"));
+    EXPECT_TRUE(log.contains("audio capture thread is exit\n"));
+    stopListening(silent[0]);
+    stopListening(silent[1]);
 }
 
 #ifdef CAST_RECEIVER_PATH

@@ -8,6 +8,8 @@
 #include "platform/capture_sources.h"
 #include "platform/clock.h"
 #include "queue/media_queues.h"
+#include "video/conversion_counts.h"
+#include "video/frame_scaler.h"
 
 #include <gtest/gtest.h>
 
@@ -21,6 +23,7 @@
 
 extern "C" {
 #include <libavdevice/avdevice.h>
+#include <libswscale/swscale.h>
 }
 
 namespace pixpipe {
@@ -379,6 +382,164 @@ TEST_F(VideoThreadsTest, SizeTheEncoderRefusesNotifies1004AndReleases) {
     EXPECT_EQ(codes(), std::vector<int>{1004});
     EXPECT_TRUE(m_cast.m_released);
     EXPECT_EQ(m_cast.m_videoEncoder, nullptr);
+}
+
+// A captured picture of noise, so that every tap of the filter counts.
+AVFrame *noisePicture(int width, int height) {
+    AVFrame *picture = av_frame_alloc();
+    picture->format = AV_PIX_FMT_BGR0;
+    picture->width = width;
+    picture->height = height;
+    EXPECT_EQ(av_frame_get_buffer(picture, 0), 0);
+    uint32_t state = 12345;
+    for (int row = 0; row < height; ++row) {
+        for (int byte = 0; byte < 4 * width; ++byte) {
+            state = state * 1664525u + 1013904223u;
+            picture->data[0][row * picture->linesize[0] + byte] = static_cast<uint8_t>(state >> 24);
+        }
+    }
+    return picture;
+}
+
+// Captured rows [first, end) of one picture, for each range.
+using RowChanges = std::vector<std::pair<int, int>>;
+
+// A copy of picture with the given rows changed.
+AVFrame *withRowsChanged(const AVFrame *picture, const RowChanges &changes) {
+    AVFrame *changed = av_frame_clone(picture);
+    EXPECT_EQ(av_frame_make_writable(changed), 0);
+    for (const auto &[first, end] : changes) {
+        for (int row = first; row < end; ++row) {
+            uint8_t *bytes = changed->data[0] + row * changed->linesize[0];
+            for (int byte = 0; byte < 4 * picture->width; ++byte)
+                bytes[byte] ^= static_cast<uint8_t>(0x5a + row);
+        }
+    }
+    return changed;
+}
+
+// "" when every sample of the two YUV 4:2:0 pictures is equal, else where
+// the first difference is.
+std::string firstDifference(const AVFrame *a, const AVFrame *b) {
+    for (int plane = 0; plane < 3; ++plane) {
+        const int shift = plane == 0 ? 0 : 1;
+        const int width = (a->width + shift) >> shift;
+        for (int row = 0; row < (a->height + shift) >> shift; ++row) {
+            if (std::memcmp(a->data[plane] + row * a->linesize[plane],
+                            b->data[plane] + row * b->linesize[plane], width) == 0)
+                continue;
+            for (int x = 0; x < width; ++x) {
+                if (a->data[plane][row * a->linesize[plane] + x] !=
+                    b->data[plane][row * b->linesize[plane] + x])
+                    return "plane " + std::to_string(plane) + " row " + std::to_string(row) +
+                           " column " + std::to_string(x);
+            }
+        }
+    }
+    return "";
+}
+
+// A whole conversion by a scaler of its own: one thread, no bands.
+AVFrame *wholeConversion(const AVFrame *picture, int width, int height) {
+    SwsContext *context =
+        sws_getContext(picture->width, picture->height, AV_PIX_FMT_BGR0, width, height,
+                       AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
+    AVFrame *frame = av_frame_alloc();
+    frame->format = AV_PIX_FMT_YUV420P;
+    frame->width = width;
+    frame->height = height;
+    EXPECT_EQ(av_frame_get_buffer(frame, 0), 0);
+    sws_scale(context, picture->data, picture->linesize, 0, picture->height, frame->data,
+              frame->linesize);
+    sws_freeContext(context);
+    return frame;
+}
+
+struct ScreenSizes {
+    int sourceWidth, sourceHeight, width, height;
+};
+
+// Converts a chain of pictures, each differing from the one before in the
+// given captured rows, and checks every conversion against a whole one.
+// Returns the bands converted and the bands the pictures had.
+std::pair<int64_t, int64_t> convertChain(const ScreenSizes &sizes,
+                                         const std::vector<RowChanges> &steps) {
+    FrameScaler scaler(sizes.width, sizes.height);
+    AVFrame *picture = noisePicture(sizes.sourceWidth, sizes.sourceHeight);
+    AVFrame *lastFrame = scaler.convert(picture);
+    AVFrame *lastExpected = wholeConversion(picture, sizes.width, sizes.height);
+    const ConversionCounts before = conversionCounts();
+    for (const RowChanges &changes : steps) {
+        SCOPED_TRACE("captured rows from " + std::to_string(changes.front().first) + " to " +
+                     std::to_string(changes.back().second));
+        AVFrame *next = withRowsChanged(picture, changes);
+        AVFrame *frame = scaler.convert(next);
+        AVFrame *expected = wholeConversion(next, sizes.width, sizes.height);
+        EXPECT_NE(frame, nullptr);
+        if (frame) {
+            EXPECT_EQ(firstDifference(frame, expected), "");
+            // Each frame owns its picture: converting the next one left the
+            // last one as it was.
+            EXPECT_NE(frame->buf[0], lastFrame->buf[0]);
+            EXPECT_EQ(firstDifference(lastFrame, lastExpected), "");
+        }
+        av_frame_free(&lastExpected);
+        av_frame_free(&lastFrame);
+        av_frame_free(&picture);
+        lastExpected = expected;
+        lastFrame = frame;
+        picture = next;
+        if (!frame)
+            break;
+    }
+    av_frame_free(&lastExpected);
+    av_frame_free(&lastFrame);
+    av_frame_free(&picture);
+    const ConversionCounts after = conversionCounts();
+    EXPECT_EQ(after.pictures - before.pictures, static_cast<int64_t>(steps.size()));
+    return {after.bandsConverted - before.bandsConverted, after.bands - before.bands};
+}
+
+TEST(FrameScalerBands, ConvertingChangedBandsGivesTheWholeConversion) {
+    const ScreenSizes sizeCases[] = {{1920, 1080, 1280, 720},
+                                     {1920, 1080, 1920, 1080},
+                                     {1920, 1080, 854, 481},
+                                     {1366, 768, 1280, 720},
+                                     {1280, 720, 1920, 1080}};
+    for (const ScreenSizes &sizes : sizeCases) {
+        SCOPED_TRACE(std::to_string(sizes.sourceWidth) + "x" + std::to_string(sizes.sourceHeight) +
+                     " to " + std::to_string(sizes.width) + "x" + std::to_string(sizes.height));
+        const int rows = sizes.sourceHeight;
+        // One captured row at a time, through every row of two bands in the
+        // middle: each place a row can have relative to a band's edges.
+        std::vector<RowChanges> singleRows;
+        const int bandRows = 32 * rows / sizes.height + 2;
+        for (int row = rows / 2; row < rows / 2 + bandRows; ++row)
+            singleRows.push_back({{row, row + 1}});
+        const auto [converted, bands] = convertChain(sizes, singleRows);
+        EXPECT_LT(converted * 4, bands) << "single rows";
+
+        const auto [edgeConverted, edgeBands] = convertChain(sizes, {{{0, 1}},
+                                                                     {{0, 3}},
+                                                                     {{rows - 1, rows}},
+                                                                     {{rows - 3, rows}},
+                                                                     {{0, 1}, {rows - 1, rows}}});
+        // An odd height converts a changed bottom band with the whole picture.
+        if (sizes.height % 2 == 0)
+            EXPECT_LT(edgeConverted * 4, edgeBands) << "top and bottom edges";
+
+        // The middle row of every other band of 16 converted rows, in one
+        // picture, and then of the bands between.
+        RowChanges everyOther[2];
+        for (int band = 0; band * 16 < sizes.height; ++band) {
+            const int row = std::min((band * 16 + 8) * rows / sizes.height, rows - 1);
+            everyOther[band % 2].push_back({row, row + 1});
+        }
+        convertChain(sizes, {everyOther[0], everyOther[1]});
+
+        const auto [allConverted, allBands] = convertChain(sizes, {{{0, rows}}, {{0, rows}}});
+        EXPECT_EQ(allConverted, allBands) << "all bands";
+    }
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "apitestsupport.h"
 #include "app/config/configutil.h"
 #include "httprecorder.h"
+#include "peakmemory.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -16,6 +17,7 @@
 #include <QSslKey>
 #include <QSslSocket>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -60,6 +62,38 @@ QString startCastServer(QProcess &server, const QTemporaryDir &dir, const QStrin
     return QRegularExpression(QStringLiteral("base=(\\S+)")).match(server.readLine()).captured(1);
 }
 
+// Answers one request with a fixed gzip-encoded JSON body and records the
+// Accept-Encoding the request carried.
+class GzipServer : public QTcpServer {
+public:
+    explicit GzipServer(const QByteArray &compressed) : m_compressed(compressed) {}
+    QByteArray acceptEncoding;
+
+protected:
+    void incomingConnection(qintptr descriptor) override {
+        auto *socket = new QTcpSocket(this);
+        socket->setSocketDescriptor(descriptor);
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
+            m_request += socket->readAll();
+            if (!m_request.contains("\r\n\r\n")) {
+                return;
+            }
+            for (const QByteArray &line : m_request.split('\n')) {
+                if (line.toLower().startsWith("accept-encoding:")) {
+                    acceptEncoding = line.mid(16).trimmed();
+                }
+            }
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
+                          "Content-Encoding: gzip\r\nContent-Length: " +
+                          QByteArray::number(m_compressed.size()) + "\r\n\r\n" + m_compressed);
+        });
+    }
+
+private:
+    QByteArray m_compressed;
+    QByteArray m_request;
+};
+
 } // namespace
 
 class TestNetworkUtil : public QObject {
@@ -79,6 +113,7 @@ private slots:
     void postSendsIndentedUtf8Json();
     void signaturesAgreeWithCastServer();
     void repliesOverOneMiBAreAborted();
+    void compressedReplyIsNotInflated();
     void httpsVerifiesTheServerCertificate();
 
 private:
@@ -324,6 +359,43 @@ void TestNetworkUtil::repliesOverOneMiBAreAborted() {
     QVERIFY(visibleBoxes().isEmpty());
     server.terminate();
     QVERIFY(server.waitForFinished(5000));
+}
+
+// A 200 MiB JSON reply gzip-encoded into a few hundred KiB: the request
+// asks for no compression, so the body arrives as sent, cannot be read as
+// JSON, and never grows past the cap in memory.
+void TestNetworkUtil::compressedReplyIsNotInflated() {
+    QProcess gzip;
+    gzip.start(QStringLiteral("sh"),
+               {QStringLiteral("-c"),
+                QStringLiteral("{ printf '{\"code\":200,\"msg\":\"'; head -c 209715200 /dev/zero | "
+                               "tr '\\0' a; printf '\"}'; } | gzip -c")});
+    if (!gzip.waitForStarted(5000)) {
+        QSKIP("sh and gzip are needed to make a compressed reply");
+    }
+    QVERIFY(gzip.waitForFinished(120000));
+    const QByteArray compressed = gzip.readAllStandardOutput();
+    QVERIFY(compressed.size() > 1000 && compressed.size() < 1024 * 1024);
+    GzipServer server(compressed);
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+
+    NetworkUtil util(true);
+    bool finished = false;
+    QByteArray body;
+    connect(&util, &NetworkUtil::networkFinished, this, [&](QNetworkReply *reply) {
+        finished = true;
+        body = reply->readAll();
+    });
+    QString url =
+        QStringLiteral("http://127.0.0.1:%1/prod-api/").arg(server.serverPort()) + util.upgradePath;
+    util.sendPostRequest(url);
+    QTRY_VERIFY_WITH_TIMEOUT(finished, 10000);
+    QCOMPARE(server.acceptEncoding, QByteArray("identity"));
+    QVERIFY(body.size() <= 1024 * 1024);
+    QVERIFY(QJsonDocument::fromJson(body).isNull());
+    const double peak = peakResidentMiB();
+    qInfo("peak resident memory after the gzip reply: %.1f MiB", peak);
+    QVERIFY(peak > 0 && peak < 100);
 }
 
 void TestNetworkUtil::httpsVerifiesTheServerCertificate() {

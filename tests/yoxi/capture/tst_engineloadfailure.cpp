@@ -22,7 +22,7 @@ class TestEngineLoadFailure : public QObject {
 private slots:
     void init();
     void cleanup();
-    void startEmitsNothingAndTriesAgainNextTime();
+    void startFailsAndTriesAgainNextTime();
     void stopStillReportsTheStop();
 };
 
@@ -35,7 +35,8 @@ void TestEngineLoadFailure::cleanup() {
     qInstallMessageHandler(nullptr);
 }
 
-void TestEngineLoadFailure::startEmitsNothingAndTriesAgainNextTime() {
+// A failed start each time, with the missing file or export named in the log.
+void TestEngineLoadFailure::startFailsAndTriesAgainNextTime() {
     YoxiCapture capture;
     QSignalSpy results(&capture, &YoxiCapture::captureResult);
     QSignalSpy cancels(&capture, &YoxiCapture::cancelResult);
@@ -43,9 +44,20 @@ void TestEngineLoadFailure::startEmitsNothingAndTriesAgainNextTime() {
     QByteArray code("AB12CD");
     capture.startCapture(host.data(), 7000, code.data(), 1920, 1080);
     capture.startCapture(host.data(), 7000, code.data(), 1920, 1080);
-    QCOMPARE(results.size(), 0);
+    QCOMPARE(results.size(), 2);
+    QCOMPARE(results.first().first().toBool(), false);
+    QCOMPARE(results.last().first().toBool(), false);
     QCOMPARE(cancels.size(), 0);
-    QCOMPARE(messages.filter(QStringLiteral("load fail")).size(), 2);
+    const QStringList failures = messages.filter(QStringLiteral("load fail"));
+    QCOMPARE(failures.size(), 2);
+#ifdef FAKE_ENGINE_WITHOUT_SET_CALLBACK
+    QVERIFY2(failures.first().contains(QLatin1String("lacks the export(s) setCallback")),
+             qPrintable(failures.first()));
+#else
+    QVERIFY2(failures.first().contains(QLatin1String("libpixpipe.so")) ||
+                 failures.first().contains(QLatin1String("pixpipe.dll")),
+             qPrintable(failures.first()));
+#endif
 #ifdef FAKE_ENGINE_WITHOUT_SET_CALLBACK
     // The library is there but incomplete: its start is never called.
     FakeEngine engine;

@@ -45,6 +45,7 @@ private slots:
     void failedStartRegistersNoCallback();
     void stopWithNoticeEmitsZeroWhateverTheEngineSays();
     void engineThreadNotificationArrivesQueued();
+    void codeAfterTheStopIsDropped();
     void codeDeliveredAtRegistrationArrivesAfterTheResult();
     void endedCastIsFreedOnceAndOnlyWhileOpen();
     void captureStatusFlipsAndLogsThePreviousValue();
@@ -152,6 +153,30 @@ void TestYoxiCapture::engineThreadNotificationArrivesQueued() {
 
     QTRY_COMPARE(receiver.codes, QList<int>{1003});
     QCOMPARE(receiver.thread, QThread::currentThread());
+    delete capture;
+}
+
+// The user quits while an engine code is on its way: the code is dropped, and
+// so is one raised after the stop.
+void TestYoxiCapture::codeAfterTheStopIsDropped() {
+    QThread captureThread;
+    auto *capture = new YoxiCapture();
+    capture->moveToThread(&captureThread);
+    Receiver receiver;
+    connect(capture, SIGNAL(cancelResult(int)), &receiver, SLOT(cancelResultNotice(int)));
+    QByteArray host("10.0.0.5");
+    QByteArray code("AB12CD");
+    capture->startCapture(host.data(), 7000, code.data(), 1920, 1080);
+    QVERIFY(engine.notifyFromThread(-1));
+    capture->stopCapture(false);
+    QVERIFY(engine.notifyFromThread(1003));
+    QTest::qWait(200);
+    QCOMPARE(receiver.codes, QList<int>());
+
+    // The next cast's codes arrive again.
+    capture->startCapture(host.data(), 7000, code.data(), 1920, 1080);
+    QVERIFY(engine.notifyFromThread(1008));
+    QTRY_COMPARE(receiver.codes, QList<int>{1008});
     delete capture;
 }
 

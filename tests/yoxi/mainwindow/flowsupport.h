@@ -42,10 +42,12 @@ void writeConfig(const QMap<QString, QString> &values);
 // A value of group config as the program's settings see it, or "<missing>".
 QString configValue(const QString &key);
 
-// The program's visible message boxes, oldest first.
+// The program's visible message boxes, oldest first, without the request
+// watcher's time-out box (a busy machine may let any request run past 5 s).
 QList<BaseDialog *> visibleMessageBoxes();
 QString messageText(BaseDialog *box);
-// Texts of the visible message boxes; closes them all (OK).
+// Texts of the visible message boxes (as visibleMessageBoxes); closes them
+// all, time-out boxes included.
 QStringList takeMessages();
 // When the next box run with exec() appears, presses its button
 // ("ok_button" or "cancel_button") after delayMs, and stores the box's text

@@ -10,6 +10,7 @@
 #include "ui/mainwindow/mainwindow.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -274,15 +275,31 @@ private slots:
                     .arg(receiverPort)
                     .arg(QLatin1String(width), QLatin1String(height))};
         };
+        const auto port = [](const char *value) {
+            return QStringList{
+                QStringLiteral("--connect-data"),
+                QStringLiteral(R"({"ip":"127.0.0.1","port":%1,"width":1280,"height":720})")
+                    .arg(QLatin1String(value))};
+        };
         QTest::newRow("16000 x 16000") << data("16000", "16000") << QString();
-        QTest::newRow("width abc") << data(R"("abc")", "720") << QString();
-        QTest::newRow("width as text") << data(R"("1280")", "720") << QString();
         QTest::newRow("height 15") << data("1280", "15") << QString();
         QTest::newRow("width 4097") << data("4097", "720") << QString();
-        QTest::newRow("width 0") << data("0", "720") << QString();
+        QTest::newRow("width -720") << data("-720", "720") << QString();
         QTest::newRow("fractional width") << data("1280.5", "720") << QString();
-        QTest::newRow("height null") << data("1280", "null") << QString();
+        QTest::newRow("port 70000") << port("70000") << QString();
+        QTest::newRow("port 65535") << port("65535") << QString();
+        QTest::newRow("port 0") << port("0") << QString();
+        QTest::newRow("port as text") << port(R"("7000")") << QString();
+        QTest::newRow("port 65534 is taken") << port("65534") << QStringLiteral("1280x720");
         QTest::newRow("16 x 4096 is taken") << data("16", "4096") << QStringLiteral("16x4096");
+        // No usable size given: the default size.
+        QTest::newRow("width abc is the default")
+            << data(R"("abc")", "720") << QStringLiteral("1920x1080");
+        QTest::newRow("width as text is the default")
+            << data(R"("1280")", "720") << QStringLiteral("1920x1080");
+        QTest::newRow("width 0 is the default") << data("0", "720") << QStringLiteral("1920x1080");
+        QTest::newRow("height null is the default")
+            << data("1280", "null") << QStringLiteral("1920x1080");
         // Absent, the size is left to the engine bridge's default.
         QTest::newRow("size absent is taken")
             << QStringList{QStringLiteral("--connect-data"),
@@ -346,6 +363,45 @@ private slots:
                        : 0;
         }
         QCOMPARE(cut, 1);
+    }
+
+    // A refusal's message of one endless word is cut before the box lays
+    // it out; the time until the box shows is printed for the record.
+    void endlessRefusalMessageIsCut() {
+        TestServer wordy;
+        const QString word(100000, QLatin1Char('a'));
+        const QString error =
+            wordy.start({QStringLiteral("--refuse"), QStringLiteral("connect:500:") + word});
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        writeConfig({{QStringLiteral("serverUrl"), wordy.baseUrl()},
+                     {QStringLiteral("termsIsRead"), QStringLiteral("true")}});
+        QTest::keyClicks(code(), QStringLiteral("ab12cd"));
+        QElapsedTimer clock;
+        clock.start();
+        castButton()->click();
+        QTRY_COMPARE(visibleMessageBoxes().size(), 1);
+        qInfo("refusal box shown %lld ms after the click", clock.elapsed());
+        QLabel *label = visibleMessageBoxes().first()->findChild<QLabel *>("tip_content");
+        // Neither the text nor the tooltip holds more than the cut message.
+        QVERIFY2(label->toolTip().size() < 1000,
+                 qPrintable(QString::number(label->toolTip().size())));
+        const QString shown = takeMessages().value(0);
+        QVERIFY2(shown.size() < 1000, qPrintable(QString::number(shown.size())));
+        QVERIFY(shown.startsWith(QLatin1String("aaaa")) && shown.endsWith(QChar(0x2026)));
+    }
+
+    // A "msg" that is no text: the flow's own message.
+    void refusalWithoutATextMessageShowsTheNetworkMessage() {
+        TestServer odd;
+        const QString error =
+            odd.start({QStringLiteral("--refuse"), QStringLiteral("connect:500:json={\"a\":1}")});
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        writeConfig({{QStringLiteral("serverUrl"), odd.baseUrl()},
+                     {QStringLiteral("termsIsRead"), QStringLiteral("true")}});
+        QTest::keyClicks(code(), QStringLiteral("ab12cd"));
+        castButton()->click();
+        QTRY_COMPARE(visibleMessageBoxes().size(), 1);
+        QCOMPARE(takeMessages(), QStringList{QStringLiteral("服务器连接失败，请检查网络")});
     }
 
     void audioFailureKeepsTheCast() {
@@ -438,6 +494,15 @@ private slots:
         QCOMPARE(engineCalls(QStringLiteral("setCallback")), 0);
         QVERIFY(!casting());
         QVERIFY(code()->isEnabled() && castButton()->isEnabled());
+        // The server paired the code: it hears that the cast is off.
+        QTRY_COMPARE(lastDisconnectCode(), QStringLiteral("-1"));
+        QCOMPARE(server.requests(QStringLiteral("disconnect"))
+                     .last()
+                     .value(QStringLiteral("fields"))
+                     .toObject()
+                     .value(QStringLiteral("code"))
+                     .toString(),
+                 QString::fromLatin1(castCode));
     }
 
     void closingDuringACastPostsNoDisconnect() {

@@ -1,6 +1,7 @@
 // The confirm dialog: result only through OK, button placement, mask, drag.
 #include "ui/basedialog/basedialog.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -123,6 +124,23 @@ private slots:
             QVERIFY(text->fontMetrics().horizontalAdvance(line) <= text->width());
         }
         QVERIFY(text->toolTip().isEmpty());
+    }
+
+    // A server's message of one endless word is cut before the box lays it
+    // out, so the box appears at once; the delay is printed for the record.
+    void endlessWordIsCutBeforeLayout() {
+        const QString word(1000000, QLatin1Char('a'));
+        QElapsedTimer clock;
+        clock.start();
+        BaseDialog dialog;
+        dialog.setText(word);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        qInfo("box for a 1,000,000-character word shown after %lld ms", clock.elapsed());
+        QLabel *text = child<QLabel>(&dialog, "tip_content");
+        QVERIFY2(text->text().size() < 1000, qPrintable(QString::number(text->text().size())));
+        QVERIFY(text->text().endsWith(QChar(0x2026)));
+        QVERIFY(text->toolTip().size() < 1000);
     }
 
     void resultIsOneOnlyThroughOk_data() {

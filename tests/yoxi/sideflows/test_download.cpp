@@ -160,6 +160,12 @@ private slots:
     void dialogDeletesPackageThatCannotBeOpened();
     void dialogKeepsConfiguredNameInsideDownloadFolder();
     void dialogOpenedAgainFollowsRunningDownload();
+    void plantedLinksAreReplacedNotFollowed();
+    void dialogDownloadsAgainOverWhatCannotBeThePackage_data();
+    void dialogDownloadsAgainOverWhatCannotBeThePackage();
+    void failedFinalRenameKeepsTheOldAndShowsFailure();
+    // Last: it runs the application's event loop to its end.
+    void endingTheProgramRemovesThePartialFile();
 
 private:
     struct DialogRun {
@@ -432,7 +438,7 @@ void DownloadTest::dialogShowsProgressThenOpensPackage() {
 
 void DownloadTest::dialogOffersPresentPackageWithoutDownloading() {
     QDir().mkpath(downloadFolder());
-    writeFile(downloadFolder() + "/" + packageName, "already here");
+    writeFile(downloadFolder() + "/" + packageName, "MZ already here");
     const int before = requestsFor(m_server, packageName);
 
     DialogRun run;
@@ -505,7 +511,7 @@ void DownloadTest::dialogRingShowsWholePercent() {
 void DownloadTest::dialogDeletesPackageThatCannotBeOpened() {
     QDir().mkpath(downloadFolder());
     const QString package = downloadFolder() + "/" + packageName;
-    writeFile(package, "cannot be opened");
+    writeFile(package, "MZ cannot be opened");
 
     DialogRun run;
     startDialog(run, m_server.url("/files/") + packageName);
@@ -581,6 +587,94 @@ void DownloadTest::dialogOpenedAgainFollowsRunningDownload() {
     QCOMPARE(first.closes + first.failureDismissals, 0);
     second.dialog->close();
     QTRY_VERIFY(second.dialog.isNull());
+}
+
+// Dangling links planted at the partial and the final name point outside the
+// folder: the package must land in the folder, the link targets stay absent.
+void DownloadTest::plantedLinksAreReplacedNotFollowed() {
+    QTemporaryDir outside;
+    const QString target = m_target.filePath(packageName);
+    QVERIFY(QFile::link(outside.filePath("partial-target"), target + ".tmp"));
+    QVERIFY(QFile::link(outside.filePath("final-target"), target));
+    DownloadUtil util;
+    QSignalSpy complete(&util, &DownloadUtil::downloadComplate);
+
+    util.downloadFileFromURL(m_server.url("/files/") + packageName, target);
+    QTRY_COMPARE(complete.count(), 1);
+    qInfo("package landed at: %s", qPrintable(QDir(outside.path()).entryList(QDir::Files).isEmpty()
+                                                  ? QStringLiteral("the download folder only")
+                                                  : QStringLiteral("the link targets outside")));
+    QVERIFY(QDir(outside.path()).entryList(QDir::Files).isEmpty());
+    QVERIFY(!QFileInfo(target).isSymLink());
+    QCOMPARE(readFile(target), m_package);
+    QVERIFY(!QFileInfo(target + ".tmp").exists() && !QFileInfo(target + ".tmp").isSymLink());
+}
+
+void DownloadTest::dialogDownloadsAgainOverWhatCannotBeThePackage_data() {
+    QTest::addColumn<bool>("link");
+    QTest::newRow("link to a package outside") << true;
+    QTest::newRow("error page under the package's name") << false;
+}
+
+void DownloadTest::dialogDownloadsAgainOverWhatCannotBeThePackage() {
+    QFETCH(bool, link);
+    QTemporaryDir outside;
+    const QString elsewhere = outside.filePath("other.exe");
+    writeFile(elsewhere, "MZ something else");
+    QDir().mkpath(downloadFolder());
+    const QString package = downloadFolder() + "/" + packageName;
+    if (link) {
+        QVERIFY(QFile::link(elsewhere, package));
+    } else {
+        writeFile(package, "<html>502 Bad Gateway</html>");
+    }
+    const int before = requestsFor(m_server, packageName);
+
+    DialogRun run;
+    startDialog(run, m_server.url("/files/") + packageName);
+    auto *text = run.dialog->findChild<QLabel *>("tip_content");
+    QCOMPARE(text->text(), QString("下载中..."));
+    QTRY_COMPARE(text->text(), QString("下载完成！"));
+    QCOMPARE(requestsFor(m_server, packageName), before + 1);
+    QVERIFY(!QFileInfo(package).isSymLink());
+    QCOMPARE(readFile(package), m_package);
+    QCOMPARE(readFile(elsewhere), QByteArray("MZ something else"));
+    run.dialog->close();
+    QTRY_VERIFY(run.dialog.isNull());
+}
+
+// The final rename fails (here a folder holds the name, as a package in use
+// would): the old entry stays, the partial file goes, the user sees the failure.
+void DownloadTest::failedFinalRenameKeepsTheOldAndShowsFailure() {
+    const QString package = downloadFolder() + "/" + packageName;
+    QVERIFY(QDir().mkpath(package));
+    writeFile(package + "/kept", "old");
+
+    DialogRun run;
+    startDialog(run, m_server.url("/files/") + packageName);
+    auto *text = run.dialog->findChild<QLabel *>("tip_content");
+    QTRY_COMPARE(text->text(), QString("下载失败，请稍后重试"));
+    QCOMPARE(readFile(package + "/kept"), QByteArray("old"));
+    QVERIFY(!QFileInfo::exists(package + ".tmp"));
+    run.dialog->close();
+    QTRY_VERIFY(run.dialog.isNull());
+}
+
+void DownloadTest::endingTheProgramRemovesThePartialFile() {
+    PacedServer server(m_package, true, PacedServer::Held);
+    QVERIFY(server.listen());
+    const QString target = m_target.filePath(packageName);
+    auto *util = new DownloadUtil();
+    QSignalSpy progress(util, &DownloadUtil::downloadProcess);
+    util->downloadFileFromURL(server.url(), target);
+    QTRY_VERIFY(progress.count() > 0);
+    QVERIFY(QFileInfo::exists(target + ".tmp"));
+
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    qApp->exec();
+    QVERIFY(!QFileInfo::exists(target + ".tmp"));
+    QVERIFY(!QFileInfo::exists(target));
+    delete util;
 }
 
 QTEST_MAIN(DownloadTest)

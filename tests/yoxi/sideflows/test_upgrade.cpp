@@ -61,6 +61,7 @@ private slots:
     void packageNameIsPlain();
     void announcementIsStoredAndNoticed_data();
     void announcementIsStoredAndNoticed();
+    void longVersionIsCutForShowing();
     void unusableRepliesChangeNothing_data();
     void unusableRepliesChangeNothing();
     void checkAgainstServerSignsAndAnnounces();
@@ -210,6 +211,12 @@ void UpgradeTest::announcementIsStoredAndNoticed_data() {
         << ""
         << "p.exe"
         << "p_3.0.exe" << 0;
+    QTest::newRow("flags as numeric text")
+        << QByteArray(
+               R"({"code":200,"data":{"isUpgrade":"1","version":"2.1.0",)"
+               R"("url":"http://127.0.0.1/files/pkg","name":"setup.exe","upgradeType":"1"}})")
+        << "" << url << "setup.exe"
+        << "setup_2.1.0.exe" << 1;
     QTest::newRow("NUL ends the body") << announcement("setup.exe", "2.1.0") + '\0' + "garbage"
                                        << "" << url << "setup.exe"
                                        << "setup_2.1.0.exe" << 1;
@@ -233,6 +240,15 @@ void UpgradeTest::announcementIsStoredAndNoticed() {
     QCOMPARE(config.getValue(config.downloadUrl, absent), url);
     QCOMPARE(config.getValue(config.fileName, absent), fileName);
     QCOMPARE(config.getValue(config.upgradePackageName, absent), packageName);
+}
+
+void UpgradeTest::longVersionIsCutForShowing() {
+    const QString version(100000, QLatin1Char('9'));
+    const auto notices = deliver(announcement("setup.exe", version));
+    QCOMPARE(notices.size(), 1);
+    const QString shown = notices.first().at(0).toString();
+    QVERIFY2(shown.size() < 1000, qPrintable(QString::number(shown.size())));
+    QVERIFY(shown.endsWith(QChar(0x2026)));
 }
 
 void UpgradeTest::unusableRepliesChangeNothing_data() {

@@ -1,0 +1,102 @@
+// window-video: paints a still desktop of text across the whole X screen with
+// one window of moving colour bands in the middle (640x360 on a 1920x1080
+// screen), as when a video plays in a window beside documents. The bands
+// move 30 times a second, so every captured picture differs from the last
+// in that window only. Prints "ready" once the desktop is painted; ends on
+// SIGTERM or SIGINT.
+#include <X11/Xlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+namespace {
+
+constexpr auto kRepaintInterval = std::chrono::microseconds(33333);
+constexpr int kBandWidth = 40;
+constexpr unsigned long kBandColours[] = {0xd03030, 0x30a040, 0x3050d0, 0xe0c020,
+                                          0x20b0c0, 0xa040b0, 0xf08020, 0x808080};
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void requestStop(int) {
+    stopRequested = 1;
+}
+
+void paintText(Display *display, Window window, GC ink, int width, int height) {
+    const std::string words = "The quick brown fox jumps over the lazy dog; 0123456789 "
+                              "pack my box with five dozen liquor jugs. ";
+    for (int line = 0; 14 * (line + 1) < height; ++line) {
+        std::string text;
+        while (static_cast<int>(text.size()) * 6 < width)
+            text += words.substr(static_cast<size_t>(line * 7) % words.size()) + words;
+        XDrawString(display, window, ink, 4, 14 * (line + 1), text.c_str(),
+                    static_cast<int>(text.size()));
+    }
+}
+
+} // namespace
+
+int main() {
+    Display *display = XOpenDisplay(nullptr);
+    if (!display) {
+        std::fprintf(stderr, "window-video: cannot open the X display\n");
+        return 1;
+    }
+    const int screen = DefaultScreen(display);
+    const int width = DisplayWidth(display, screen);
+    const int height = DisplayHeight(display, screen);
+    const int videoWidth = 640 * height / 1080;
+    const int videoHeight = 360 * height / 1080;
+    const int videoLeft = (width - videoWidth) / 2;
+    const int videoTop = (height - videoHeight) / 2;
+
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;
+    attributes.background_pixel = WhitePixel(display, screen);
+    const Window window =
+        XCreateWindow(display, RootWindow(display, screen), 0, 0, width, height, 0, CopyFromParent,
+                      InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel, &attributes);
+    XMapRaised(display, window);
+    GC ink = XCreateGC(display, window, 0, nullptr);
+    GC band = XCreateGC(display, window, 0, nullptr);
+    XSetForeground(display, ink, BlackPixel(display, screen));
+    XSync(display, False);
+
+    std::signal(SIGTERM, requestStop);
+    std::signal(SIGINT, requestStop);
+
+    // The text is painted once; only the window of bands is painted again.
+    paintText(display, window, ink, width, height);
+    bool first = true;
+    auto next = std::chrono::steady_clock::now();
+    for (int shift = 0; !stopRequested; shift += 7) {
+        // Upright bands of colour sliding to the right: every row of the
+        // window changes at every repaint.
+        const int offset = shift % kBandWidth;
+        for (int k = -1; k * kBandWidth + offset < videoWidth; ++k) {
+            const int left = std::max(0, k * kBandWidth + offset);
+            const int right = std::min(videoWidth, (k + 1) * kBandWidth + offset);
+            const int colour = ((k - shift / kBandWidth) % 8 + 8) % 8;
+            XSetForeground(display, band, kBandColours[colour]);
+            XFillRectangle(display, window, band, videoLeft + left, videoTop,
+                           static_cast<unsigned>(right - left), static_cast<unsigned>(videoHeight));
+        }
+        XSync(display, False);
+        if (first) {
+            std::printf("ready\n");
+            std::fflush(stdout);
+            first = false;
+        }
+        next += kRepaintInterval;
+        const auto now = std::chrono::steady_clock::now();
+        if (next < now)
+            next = now;
+        std::this_thread::sleep_until(next);
+    }
+    XCloseDisplay(display);
+    return 0;
+}
