@@ -1,14 +1,19 @@
-// The audio capture thread: device -> decoder -> converter -> FIFO -> frames
-// of exactly the encoder's frame size on audioFrameQueue.
+// The audio capture thread: device -> decoder (or the playback loopback) ->
+// converter -> FIFO -> frames of exactly the encoder's frame size on
+// audioFrameQueue.
 #include "audio/aac_encoder.h"
 #include "audio/audio_decoder.h"
 #include "audio/audio_device.h"
 #include "audio/frame_cutter.h"
+#include "audio/loopback_reader.h"
 #include "audio/sample_converter.h"
 #include "lifecycle/cast_lifecycle.h"
 #include "lifecycle/engine_log.h"
 #include "lifecycle/worker_threads.h"
 #include "queue/media_queues.h"
+
+#include <algorithm>
+#include <memory>
 
 namespace pixpipe {
 
@@ -17,8 +22,12 @@ namespace {
 constexpr int kReadFailure = 1008;       // reading, decoding, frame allocation, FIFO read
 constexpr int kConversionFailure = 1009; // converter, FIFO growth or write
 constexpr int kEncoderFailure = 1010;
-// The pause before asking a non-blocking device again when it had nothing.
-constexpr int kNoPacketPauseMs = 5;
+// The pause before asking a non-blocking device, or a loopback, again when
+// it had nothing to give.
+constexpr int kNothingYetPauseMs = 5;
+// A playback device may mix at up to 192 kHz, beyond what AAC takes; the
+// loopback's sound is then encoded at this rate.
+constexpr int kHighestLoopbackEncodeRate = 48000;
 
 // Ends the audio side after a failure of this thread; returns the thread's
 // failure result.
@@ -41,27 +50,58 @@ int failCapture(CastContext *cast, int code) {
     return -1;
 }
 
-// Opens the device, the decoder, the encoder, the converter and the FIFO.
-// Returns 0, or the audio failure code.
-int setUpCapture(CastContext *cast) {
+// Opens the audio source, or the loopback fallback into `loopback`, and logs
+// which one it opened. Fills `input` with the samples' layout. Returns 0, or
+// the audio failure code.
+int openSource(CastContext *cast, std::unique_ptr<LoopbackReader> &loopback, SampleInput *input) {
+    const CaptureSources sources = currentCaptureSources();
     int failureCode = 0;
-    const AVStream *stream = openAudioDevice(cast, &failureCode);
-    if (!stream)
+    const AVStream *stream = openAudioDevice(cast, sources.audio, &failureCode);
+    if (stream) {
+        logLine("audio source: %s\n", captureSourceName(sources.audio).c_str());
+        if (!openAudioDecoder(cast, stream))
+            return kReadFailure;
+        const AVCodecContext *decoder = cast->m_audioDecoder;
+        *input = {decoder->ch_layout.nb_channels, decoder->sample_fmt, decoder->sample_rate};
+        return 0;
+    }
+    if (failureCode != kAudioOpenFailure)
         return failureCode;
-    if (!openAudioDecoder(cast, stream))
-        return kReadFailure;
-    if (!openAacEncoder(cast, cast->m_audioDecoder->sample_rate))
+    if (sources.audioLoopbackFallback) {
+        logLine("audio source %s could not be opened\n", captureSourceName(sources.audio).c_str());
+        loopback = openLoopbackReader(sources.audioLoopbackFallback);
+    }
+    if (!loopback) {
+        logErrorLine("Couldn't open audio input stream.\n");
+        return kAudioOpenFailure;
+    }
+    logLine("audio source: loopback of the default playback device\n");
+    *input = loopback->input();
+    return 0;
+}
+
+// Opens the source, the encoder, the converter and the FIFO. Returns 0, or
+// the audio failure code.
+int setUpCapture(CastContext *cast, std::unique_ptr<LoopbackReader> &loopback) {
+    SampleInput input;
+    const int failureCode = openSource(cast, loopback, &input);
+    if (failureCode != 0)
+        return failureCode;
+    const int encodeRate =
+        loopback ? std::min(input.sampleRate, kHighestLoopbackEncodeRate) : input.sampleRate;
+    if (!openAacEncoder(cast, encodeRate))
         return kEncoderFailure;
-    if (!createResampler(cast) || !createSampleFifo(cast))
+    if (!createResampler(cast, input) || !createSampleFifo(cast))
         return kConversionFailure;
     return 0;
 }
 
 enum class FillResult { Filled, InputFinished };
 
-// Decodes and converts until the FIFO holds a whole frame, the audio side
-// stops or the input ends. Returns the failure code in *failureCode.
-FillResult fillFifo(CastContext *cast, int frameSize, int *failureCode) {
+// Decodes (or takes from the loopback) and converts until the FIFO holds a
+// whole frame, the audio side stops or the input ends. Returns the failure
+// code in *failureCode.
+FillResult fillFifo(CastContext *cast, LoopbackReader *loopback, int frameSize, int *failureCode) {
     while (av_audio_fifo_size(cast->m_sampleFifo) < frameSize && cast->m_audioRunning == 1) {
         AVFrame *input = av_frame_alloc();
         if (!input) {
@@ -70,7 +110,8 @@ FillResult fillFifo(CastContext *cast, int frameSize, int *failureCode) {
             return FillResult::Filled;
         }
         const DecodeResult decoded =
-            readDecodedFrame(cast->m_audioInput, cast->m_audioDecoder, input);
+            loopback ? loopback->read(input)
+                     : readDecodedFrame(cast->m_audioInput, cast->m_audioDecoder, input);
         if (decoded.error != 0) {
             logLine("decode audio frame failed!\n");
             *failureCode = kReadFailure;
@@ -79,8 +120,8 @@ FillResult fillFifo(CastContext *cast, int frameSize, int *failureCode) {
                 convertIntoFifo(cast->m_resampler, cast->m_sampleFifo, cast->m_audioEncoder, input);
         }
         av_frame_free(&input);
-        if (decoded.noPacket)
-            sleepWhileRunning(cast->m_audioRunning, kNoPacketPauseMs);
+        if (decoded.noPacket || (loopback && !decoded.dataPresent && decoded.error == 0))
+            sleepWhileRunning(cast->m_audioRunning, kNothingYetPauseMs);
         if (*failureCode != 0)
             return FillResult::Filled;
         if (decoded.finished)
@@ -89,12 +130,12 @@ FillResult fillFifo(CastContext *cast, int frameSize, int *failureCode) {
     return FillResult::Filled;
 }
 
-} // namespace
-
-int audioCaptureThread(CastContext *cast) {
-    const int setUpFailure = setUpCapture(cast);
+// Captures, converts and queues frames until the audio side stops or the
+// input ends. Returns 0, or the audio failure code.
+int captureUntilStopped(CastContext *cast, std::unique_ptr<LoopbackReader> &loopback) {
+    const int setUpFailure = setUpCapture(cast, loopback);
     if (setUpFailure != 0)
-        return failCapture(cast, setUpFailure);
+        return setUpFailure;
 
     // A device whose input ends (and whose decoder is drained) ends the audio
     // side normally once its whole frames are queued: the encoder and the
@@ -103,17 +144,31 @@ int audioCaptureThread(CastContext *cast) {
     bool inputFinished = false;
     while (cast->m_audioRunning == 1 && !inputFinished) {
         int failureCode = 0;
-        inputFinished = fillFifo(cast, frameSize, &failureCode) == FillResult::InputFinished;
+        inputFinished =
+            fillFifo(cast, loopback.get(), frameSize, &failureCode) == FillResult::InputFinished;
         if (failureCode != 0)
-            return failCapture(cast, failureCode);
+            return failureCode;
 
         while (av_audio_fifo_size(cast->m_sampleFifo) >= frameSize && cast->m_audioRunning == 1) {
             AVFrame *frame = cutFrame(cast->m_sampleFifo, cast->m_audioEncoder, frameSize);
             if (!frame)
-                return failCapture(cast, kReadFailure);
+                return kReadFailure;
             queueCapturedFrame(cast, CaptureSide::Audio, frame);
         }
     }
+    return 0;
+}
+
+} // namespace
+
+int audioCaptureThread(CastContext *cast) {
+    std::unique_ptr<LoopbackReader> loopback;
+    const int failureCode = captureUntilStopped(cast, loopback);
+    // The loopback's system objects (and COM) belong to this thread; they go
+    // before the thread reports its end.
+    loopback.reset();
+    if (failureCode != 0)
+        return failCapture(cast, failureCode);
 
     if (AVFrame *endMarker = newEndMarkerFrame())
         queueCapturedFrame(cast, CaptureSide::Audio, endMarker);

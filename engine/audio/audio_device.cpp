@@ -2,7 +2,6 @@
 
 #include "lifecycle/cast_lifecycle.h"
 #include "lifecycle/engine_log.h"
-#include "platform/capture_sources.h"
 
 extern "C" {
 #include <libavdevice/avdevice.h>
@@ -18,9 +17,7 @@ namespace {
 constexpr int64_t kRealTimeBufferBytes = 304128000;
 
 // 1005: the device could not be opened.
-bool openInput(CastContext *cast) {
-    const CaptureSource source = currentCaptureSources().audio;
-
+bool openInput(CastContext *cast, const CaptureSource &source) {
     const AVInputFormat *format = av_find_input_format(source.inputFormat.c_str());
     if (!format)
         return false;
@@ -44,10 +41,9 @@ bool openInput(CastContext *cast) {
 
 } // namespace
 
-AVStream *openAudioDevice(CastContext *cast, int *failureCode) {
-    if (!openInput(cast)) {
-        logErrorLine("Couldn't open audio input stream.\n");
-        *failureCode = 1005;
+AVStream *openAudioDevice(CastContext *cast, const CaptureSource &source, int *failureCode) {
+    if (!openInput(cast, source)) {
+        *failureCode = kAudioOpenFailure;
         return nullptr;
     }
     if (avformat_find_stream_info(cast->m_audioInput, nullptr) < 0) {

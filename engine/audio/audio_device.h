@@ -2,12 +2,17 @@
 #pragma once
 
 #include "lifecycle/cast_context.h"
+#include "platform/capture_sources.h"
 
 namespace pixpipe {
 
-// Opens the current audio capture source into m_audioInput, reads its stream
+constexpr int kAudioOpenFailure = 1005;
+
+// Opens the audio capture source into m_audioInput, reads its stream
 // information and finds its first audio stream. Returns that stream, or
 // nullptr with the audio failure code (1005, 1006 or 1007) in failureCode.
-AVStream *openAudioDevice(CastContext *cast, int *failureCode);
+// A source that cannot be opened is not logged here: the caller may still
+// have a fallback.
+AVStream *openAudioDevice(CastContext *cast, const CaptureSource &source, int *failureCode);
 
 } // namespace pixpipe

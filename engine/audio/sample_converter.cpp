@@ -27,17 +27,16 @@ struct ConvertedSamples {
 
 } // namespace
 
-bool createResampler(CastContext *cast) {
-    const AVCodecContext *decoder = cast->m_audioDecoder;
+bool createResampler(CastContext *cast, const SampleInput &input) {
     const AVCodecContext *encoder = cast->m_audioEncoder;
     AVChannelLayout inputLayout;
     AVChannelLayout outputLayout;
-    av_channel_layout_default(&inputLayout, decoder->ch_layout.nb_channels);
+    av_channel_layout_default(&inputLayout, input.channels);
     av_channel_layout_default(&outputLayout, encoder->ch_layout.nb_channels);
 
     const int error = swr_alloc_set_opts2(&cast->m_resampler, &outputLayout, encoder->sample_fmt,
-                                          encoder->sample_rate, &inputLayout, decoder->sample_fmt,
-                                          decoder->sample_rate, 0, nullptr);
+                                          encoder->sample_rate, &inputLayout, input.format,
+                                          input.sampleRate, 0, nullptr);
     av_channel_layout_uninit(&inputLayout);
     av_channel_layout_uninit(&outputLayout);
     if (error < 0 || !cast->m_resampler) {
@@ -82,8 +81,8 @@ int convertIntoFifo(SwrContext *resampler, AVAudioFifo *fifo, const AVCodecConte
         return kConversionFailure;
     }
 
-    // Input and output share one sample rate, so every input sample yields
-    // one output sample.
+    // The output rate is the input's or lower (a loopback mixing above what
+    // AAC takes), so the output never needs more room than the input.
     const int convertedCount =
         swr_convert(resampler, converted.planes, sampleCount,
                     const_cast<const uint8_t **>(decoded->extended_data), sampleCount);

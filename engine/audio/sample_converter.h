@@ -7,9 +7,16 @@
 
 namespace pixpipe {
 
-// Creates m_resampler from the decoder's format, rate and channel count to
+// What the converter takes in: the decoder's samples, or the loopback's.
+struct SampleInput {
+    int channels = 0;
+    AVSampleFormat format = AV_SAMPLE_FMT_NONE;
+    int sampleRate = 0;
+};
+
+// Creates m_resampler from the input's format, rate and channel count to
 // the encoder's. Returns false (m_resampler empty) on failure.
-bool createResampler(CastContext *cast);
+bool createResampler(CastContext *cast, const SampleInput &input);
 
 // Creates m_sampleFifo in the encoder's format and channel count with room
 // for one sample. Returns false on failure.

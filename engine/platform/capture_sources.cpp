@@ -1,5 +1,7 @@
 #include "platform/capture_sources.h"
 
+#include "platform/loopback_capture.h"
+
 #include <cstdlib>
 #include <mutex>
 #include <optional>
@@ -24,6 +26,14 @@ CaptureSources platformCaptureSources() {
     // (and with it the stop) for ever.
     sources.video.nonBlocking = true;
     sources.audio.nonBlocking = true;
+    // Windows' own screen capture: the whole desktop of the primary screen
+    // (video_size from the screen, offset 0,0), with the mouse pointer.
+    CaptureSource gdi;
+    gdi.inputFormat = "gdigrab";
+    gdi.device = "desktop";
+    gdi.options["draw_mouse"] = "1";
+    sources.videoFallbacks.push_back(gdi);
+    sources.audioLoopbackFallback = openDefaultLoopback;
 #else
     // x11grab's URL is the X display name; without a number or offset after
     // it, the whole screen of that display is captured.
@@ -35,6 +45,10 @@ CaptureSources platformCaptureSources() {
 #endif
     sources.audio.useScreenOptions = false;
     return sources;
+}
+
+std::string captureSourceName(const CaptureSource &source) {
+    return source.inputFormat + " " + source.device;
 }
 
 CaptureSources currentCaptureSources() {

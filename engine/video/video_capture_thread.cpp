@@ -12,6 +12,8 @@
 #include "video/video_decoder.h"
 #include "video/video_encoder.h"
 
+#include <vector>
+
 namespace pixpipe {
 
 namespace {
@@ -28,13 +30,34 @@ constexpr int kReadRetryPauseMs = 100;
 // The pause before asking a non-blocking device again when it had nothing.
 constexpr int kNoPacketPauseMs = 5;
 
+// Opens the video source, or the first of its fallbacks that opens, into
+// m_videoInput and logs which one it opened. Returns 0, or the error of the
+// last one tried.
+int openFirstVideoSource(CastContext *cast, const AVIOInterruptCB &interrupt) {
+    const CaptureSources sources = currentCaptureSources();
+    std::vector<CaptureSource> candidates{sources.video};
+    candidates.insert(candidates.end(), sources.videoFallbacks.begin(),
+                      sources.videoFallbacks.end());
+    int ret = AVERROR(ENODEV);
+    for (const CaptureSource &source : candidates) {
+        ret = openCaptureDevice(source, cast->m_screenWidth, cast->m_screenHeight, interrupt,
+                                &cast->m_videoInput);
+        if (ret >= 0) {
+            logLine("video source: %s\n", captureSourceName(source).c_str());
+            return ret;
+        }
+        if (candidates.size() > 1)
+            logLine("video source %s could not be opened (error %d)\n",
+                    captureSourceName(source).c_str(), ret);
+    }
+    return ret;
+}
+
 // Opens the device, its decoder and the cast's encoder. Returns 0, or the
 // callback code of the step that failed.
 int setUpCapture(CastContext *cast, int *streamIndex) {
-    const CaptureSources sources = currentCaptureSources();
     const AVIOInterruptCB interrupt{interruptWhenStopped, &cast->m_running};
-    int ret = openCaptureDevice(sources.video, cast->m_screenWidth, cast->m_screenHeight, interrupt,
-                                &cast->m_videoInput);
+    int ret = openFirstVideoSource(cast, interrupt);
     if (ret < 0) {
         logLine("Couldn't open input stream. error code = %d\n", ret);
         return kOpenDeviceFailed;

@@ -56,7 +56,8 @@ class Wine:
             os.environ.get("YOXI_WINDOWS_DEPS_CACHE", "/var/cache/yoxi-windows-deps"), "wineprefix")
         self.prefix = os.path.join(work, "prefix")
         shutil.copytree(shared, self.prefix, symlinks=True)
-        self.env = dict(os.environ, YOXI_WINEPREFIX=self.prefix, YOXI_WINE_DISPLAY="1")
+        self.env = dict(os.environ, YOXI_WINEPREFIX=self.prefix,
+                        WINE_RUN_DISPLAY=os.environ["DISPLAY"])
         users = [d for d in glob.glob(os.path.join(self.prefix, "drive_c", "users", "*"))
                  if os.path.basename(d) != "Public"]
         self.user = os.path.basename(users[0])

@@ -1,7 +1,9 @@
 // The audio capture and encode threads run directly on a cast context, fed by
 // an FFmpeg lavfi source in place of the sound device; the test stands in for
 // the audio send thread by consuming the queues.
+#include "audio/aac_encoder.h"
 #include "audio/audio_decoder.h"
+#include "audio/loopback_reader.h"
 #include "lifecycle/cast_lifecycle.h"
 #include "lifecycle/worker_threads.h"
 #include "platform/capture_sources.h"
@@ -11,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cmath>
+#include <deque>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -23,6 +28,36 @@ namespace pixpipe {
 namespace {
 
 constexpr char kMonoTone[] = "sine=frequency=1000:sample_rate=44100:samples_per_frame=441";
+
+// The loopback the tests script: per read one queued packet of interleaved
+// stereo floats, or nothing while none is queued; a lost device once told.
+struct LoopbackScript {
+    int sampleRate = 48000;
+    std::deque<std::vector<float>> packets;
+    std::atomic<bool> lost{false};
+} g_loopback;
+
+class ScriptedLoopback : public LoopbackClient {
+public:
+    LoopbackFormat format() const override {
+        return {g_loopback.sampleRate, 2, LoopbackSampleType::Float32};
+    }
+    LoopbackStatus read(std::vector<uint8_t> &samples) override {
+        if (g_loopback.lost)
+            return LoopbackStatus::DeviceLost;
+        if (!g_loopback.packets.empty()) {
+            const std::vector<float> &packet = g_loopback.packets.front();
+            const auto *bytes = reinterpret_cast<const uint8_t *>(packet.data());
+            samples.insert(samples.end(), bytes, bytes + packet.size() * sizeof(float));
+            g_loopback.packets.pop_front();
+        }
+        return LoopbackStatus::Ok;
+    }
+};
+
+std::unique_ptr<LoopbackClient> openScriptedLoopback() {
+    return std::make_unique<ScriptedLoopback>();
+}
 
 class AudioThreadsTest : public ::testing::Test {
 protected:
@@ -301,6 +336,104 @@ TEST(AudioDecoderTest, ADecoderThatCannotOpenLeavesNoContextBehind) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Could not find input codec\n");
     EXPECT_EQ(cast.m_audioDecoder, nullptr);
     EXPECT_EQ(cast.m_audioInput, nullptr);
+}
+
+// Nothing plays for 0.5 s, a 1 kHz tone plays for 1 s in 10 ms packets, then
+// nothing for 0.5 s, read every 10 ms of a test clock: the quiet stretches
+// become silence that keeps 48 kHz time, and the tone passes whole through
+// the converter and the FIFO.
+TEST(LoopbackReaderTest, QuietBecomesSilenceOnTheClockAndTheToneConvertsWhole) {
+    g_loopback.sampleRate = 48000;
+    g_loopback.lost = false;
+    int64_t nowMs = 0;
+    LoopbackReader reader(openScriptedLoopback(), [&nowMs] { return nowMs; });
+
+    CastContext cast;
+    ASSERT_TRUE(openAacEncoder(&cast, reader.input().sampleRate));
+    ASSERT_TRUE(createResampler(&cast, reader.input()));
+    ASSERT_TRUE(createSampleFifo(&cast));
+    int64_t samplesRead = 0;
+    auto readFor = [&](int ms) {
+        for (const int64_t end = nowMs + ms; nowMs < end; nowMs += 10) {
+            AVFrame *frame = av_frame_alloc();
+            const DecodeResult result = reader.read(frame);
+            ASSERT_EQ(result.error, 0);
+            if (result.dataPresent) {
+                samplesRead += frame->nb_samples;
+                ASSERT_EQ(convertIntoFifo(cast.m_resampler, cast.m_sampleFifo, cast.m_audioEncoder,
+                                          frame),
+                          0);
+            }
+            av_frame_free(&frame);
+        }
+    };
+
+    readFor(500);
+    const int64_t quietSlack = 48 * LoopbackReader::kQuietMs; // silence owed comes only then
+    EXPECT_GE(samplesRead, 24000 - quietSlack);
+    EXPECT_LE(samplesRead, 24000);
+    const int64_t toneStart = samplesRead;
+    for (int n = 0; n < 48000; ++n) { // in packets of 10 ms
+        const float value = 0.5f * std::sin(2 * M_PI * 1000 * n / 48000.0);
+        if (n % 480 == 0)
+            g_loopback.packets.emplace_back();
+        g_loopback.packets.back().insert(g_loopback.packets.back().end(), {value, value});
+    }
+    readFor(1000);
+    EXPECT_EQ(samplesRead, toneStart + 48000) << "no silence may be added while sound plays";
+    readFor(500);
+    EXPECT_GE(samplesRead, 96000 - quietSlack);
+    EXPECT_LE(samplesRead, 96000);
+
+    std::vector<float> left(samplesRead), right(samplesRead);
+    void *planes[] = {left.data(), right.data()};
+    ASSERT_EQ(av_audio_fifo_read(cast.m_sampleFifo, planes, samplesRead), samplesRead);
+    const std::vector<float> tone(left.begin() + toneStart, left.begin() + toneStart + 48000);
+    double gain = 0.0;
+    EXPECT_LT(test::sineFitDeviation(tone, 1000.0, 48000, &gain), 0.01);
+    EXPECT_NEAR(gain, 0.5, 0.01);
+    for (int64_t i = 0; i < toneStart; ++i)
+        ASSERT_EQ(left[i], 0.0f) << "sample " << i;
+
+    for (const WorkerThread &worker : kWorkerThreads)
+        (cast.*worker.doneFlag) = 1;
+    release(&cast);
+}
+
+// The audio device cannot be opened and the loopback fallback, mixing at
+// 192 kHz, plays nothing: silence paced by the clock reaches the encoder at
+// 48 kHz; a lost device then ends the audio side with 1008, as a failed read
+// does.
+TEST_F(AudioThreadsTest, WithoutTheDeviceTheLoopbackCastsSilenceUntilItsDeviceIsLost) {
+    CaptureSources sources;
+    sources.audio = {"lavfi", "no_such_source", {}, false};
+    sources.audioLoopbackFallback = openScriptedLoopback;
+    setCaptureSourcesForTesting(sources);
+    g_loopback.sampleRate = 192000;
+    g_loopback.lost = false;
+    testing::internal::CaptureStdout();
+    startCapture();
+    startEncode();
+
+    int taken = 0;
+    for (bool end = false; taken < 5 && !end;) {
+        AVPacket *packet = audioPacketQueue.waitAndTake();
+        end = packet && isEndMarker(packet);
+        taken += packet && !end ? 1 : 0;
+        av_packet_free(&packet);
+    }
+    EXPECT_EQ(taken, 5) << "the audio side ended early";
+    EXPECT_EQ(m_cast.m_audioEncoder ? m_cast.m_audioEncoder->sample_rate : 0, 48000);
+    g_loopback.lost = true;
+    if (taken == 5)
+        drainToEndMarker(audioPacketQueue);
+    joinThreads();
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("audio source: loopback of the default playback device\n"),
+              std::string::npos);
+    EXPECT_EQ(codes(), std::vector<int>{1008});
+    EXPECT_EQ(m_captureResult, -1);
+    EXPECT_EQ(m_cast.m_running.load(), 1);
 }
 
 } // namespace
