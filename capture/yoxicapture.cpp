@@ -57,7 +57,7 @@ void YoxiCapture::stopCapture(bool isNotice) {
     }
     // Without an engine no cast can be running; the stop still counts as done.
     if (isNotice) {
-        emit cancelResult(0);
+        emit cancelResult(PIXPIPE_RECEIVER_QUIT);
     }
 }
 

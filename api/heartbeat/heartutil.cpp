@@ -16,7 +16,10 @@ QString timestampNow() {
 
 HeartUtil::HeartUtil(QObject *parent, int intervalMs)
     : QObject(parent), m_heart_interval(intervalMs), networkUtil(new NetworkUtil(true)),
-      config(new ConfigUtil()) {}
+      config(new ConfigUtil()) {
+    connect(networkUtil, SIGNAL(requestTimedOut()), this, SIGNAL(requestTimedOut()),
+            Qt::DirectConnection);
+}
 
 HeartUtil::~HeartUtil() {
     delete networkUtil;

@@ -27,6 +27,10 @@ public:
     // that never started (no heartbeat ran for it).
     void reportDisconnect(const QString &code, const QString &errorCode);
 
+signals:
+    // A request of this object timed out (NetworkUtil::requestTimedOut).
+    void requestTimedOut();
+
 protected:
     void timerEvent(QTimerEvent *event) override;
 

@@ -5,7 +5,10 @@
 #include <QDateTime>
 #include <QSysInfo>
 
-Active::Active(QObject *parent) : QObject(parent), network(new NetworkUtil(true)) {}
+Active::Active(QObject *parent) : QObject(parent), network(new NetworkUtil(true)) {
+    connect(network, SIGNAL(requestTimedOut()), this, SIGNAL(requestTimedOut()),
+            Qt::DirectConnection);
+}
 
 Active::~Active() {
     delete network;

@@ -18,6 +18,10 @@ public:
 
     void reportActive();
 
+signals:
+    // A request of this object timed out (NetworkUtil::requestTimedOut).
+    void requestTimedOut();
+
 private:
     NetworkUtil *network;
     ConfigUtil config;

@@ -2,7 +2,6 @@
 
 #include "api/network/logtext.h"
 #include "api/network/qreplytimeout.h"
-#include "ui/basedialog/basedialog.h"
 
 #include <QCryptographicHash>
 #include <QDebug>
@@ -137,19 +136,9 @@ void NetworkUtil::watch(QNetworkReply *reply) {
     connect(reply, &QNetworkReply::metaDataChanged, reply, abortIfTooLarge);
     connect(reply, &QNetworkReply::readyRead, reply, abortIfTooLarge);
     QReplyTimeout *watcher = new QReplyTimeout(reply, replyTimeout);
-    connect(watcher, SIGNAL(timeout()), this, SLOT(timeout()));
+    connect(watcher, SIGNAL(timeout()), this, SIGNAL(requestTimedOut()));
 }
 
 void NetworkUtil::accessFinished(QNetworkReply *reply) {
     emit networkFinished(reply);
-}
-
-void NetworkUtil::timeout() {
-    BaseDialog *box = new BaseDialog();
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setButtons(true, QStringLiteral("确定"), false, QString());
-    box->setTitleButtons(false, false);
-    box->setText(QStringLiteral("服务器连接失败，请检查网络!"));
-    box->setModal(true);
-    box->show();
 }

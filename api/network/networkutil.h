@@ -50,10 +50,13 @@ public:
 
 signals:
     void networkFinished(QNetworkReply *reply);
+    // A request was still open when its watch ended and has been aborted;
+    // its networkFinished came first. The window that made the request tells
+    // the user.
+    void requestTimedOut();
 
 private slots:
     void accessFinished(QNetworkReply *reply);
-    void timeout();
 
 private:
     void watch(QNetworkReply *reply);

@@ -12,7 +12,11 @@
 #include <QJsonObject>
 #include <QNetworkReply>
 
-YoxiUpgrade::YoxiUpgrade(QObject *parent) : QObject(parent), network(new NetworkUtil(true)) {}
+YoxiUpgrade::YoxiUpgrade(QObject *parent) : QObject(parent), network(new NetworkUtil(true)) {
+    // Direct: this object may sit on a thread that never runs an event loop.
+    connect(network, SIGNAL(requestTimedOut()), this, SIGNAL(requestTimedOut()),
+            Qt::DirectConnection);
+}
 
 YoxiUpgrade::~YoxiUpgrade() {
     delete network;

@@ -23,6 +23,8 @@ public:
 signals:
     // The new version's text and the upgrade type (1: forced).
     void upgradeNotice(QString version, int upgradeType);
+    // A request of this object timed out (NetworkUtil::requestTimedOut).
+    void requestTimedOut();
 
 private slots:
     void upgradeResult(QNetworkReply *reply);

@@ -19,9 +19,6 @@ namespace pixpipe {
 
 namespace {
 
-constexpr int kReadFailure = 1008;       // reading, decoding, frame allocation, FIFO read
-constexpr int kConversionFailure = 1009; // converter, FIFO growth or write
-constexpr int kEncoderFailure = 1010;
 // The pause before asking a non-blocking device, or a loopback, again when
 // it had nothing to give.
 constexpr int kNothingYetPauseMs = 5;
@@ -60,12 +57,12 @@ int openSource(CastContext *cast, std::unique_ptr<LoopbackReader> &loopback, Sam
     if (stream) {
         logLine("audio source: %s\n", captureSourceName(sources.audio).c_str());
         if (!openAudioDecoder(cast, stream))
-            return kReadFailure;
+            return PIXPIPE_AUDIO_READ_FAILED;
         const AVCodecContext *decoder = cast->m_audioDecoder;
         *input = {decoder->ch_layout.nb_channels, decoder->sample_fmt, decoder->sample_rate};
         return 0;
     }
-    if (failureCode != kAudioOpenFailure)
+    if (failureCode != PIXPIPE_AUDIO_DEVICE_NOT_OPENED)
         return failureCode;
     if (sources.audioLoopbackFallback) {
         logLine("audio source %s could not be opened\n", captureSourceName(sources.audio).c_str());
@@ -73,7 +70,7 @@ int openSource(CastContext *cast, std::unique_ptr<LoopbackReader> &loopback, Sam
     }
     if (!loopback) {
         logErrorLine("Couldn't open audio input stream.\n");
-        return kAudioOpenFailure;
+        return PIXPIPE_AUDIO_DEVICE_NOT_OPENED;
     }
     logLine("audio source: loopback of the default playback device\n");
     *input = loopback->input();
@@ -90,9 +87,9 @@ int setUpCapture(CastContext *cast, std::unique_ptr<LoopbackReader> &loopback) {
     const int encodeRate =
         loopback ? std::min(input.sampleRate, kHighestLoopbackEncodeRate) : input.sampleRate;
     if (!openAacEncoder(cast, encodeRate))
-        return kEncoderFailure;
+        return PIXPIPE_AUDIO_ENCODER_FAILED;
     if (!createResampler(cast, input) || !createSampleFifo(cast))
-        return kConversionFailure;
+        return PIXPIPE_AUDIO_CONVERSION_FAILED;
     return 0;
 }
 
@@ -106,7 +103,7 @@ FillResult fillFifo(CastContext *cast, LoopbackReader *loopback, int frameSize, 
         AVFrame *input = av_frame_alloc();
         if (!input) {
             logLine("Could not allocate input frame\n");
-            *failureCode = kReadFailure;
+            *failureCode = PIXPIPE_AUDIO_READ_FAILED;
             return FillResult::Filled;
         }
         const DecodeResult decoded =
@@ -114,7 +111,7 @@ FillResult fillFifo(CastContext *cast, LoopbackReader *loopback, int frameSize, 
                      : readDecodedFrame(cast->m_audioInput, cast->m_audioDecoder, input);
         if (decoded.error != 0) {
             logLine("decode audio frame failed!\n");
-            *failureCode = kReadFailure;
+            *failureCode = PIXPIPE_AUDIO_READ_FAILED;
         } else if (decoded.dataPresent) {
             *failureCode =
                 convertIntoFifo(cast->m_resampler, cast->m_sampleFifo, cast->m_audioEncoder, input);
@@ -152,7 +149,7 @@ int captureUntilStopped(CastContext *cast, std::unique_ptr<LoopbackReader> &loop
         while (av_audio_fifo_size(cast->m_sampleFifo) >= frameSize && cast->m_audioRunning == 1) {
             AVFrame *frame = cutFrame(cast->m_sampleFifo, cast->m_audioEncoder, frameSize);
             if (!frame)
-                return kReadFailure;
+                return PIXPIPE_AUDIO_READ_FAILED;
             queueCapturedFrame(cast, CaptureSide::Audio, frame);
         }
     }

@@ -43,12 +43,12 @@ bool openInput(CastContext *cast, const CaptureSource &source) {
 
 AVStream *openAudioDevice(CastContext *cast, const CaptureSource &source, int *failureCode) {
     if (!openInput(cast, source)) {
-        *failureCode = kAudioOpenFailure;
+        *failureCode = PIXPIPE_AUDIO_DEVICE_NOT_OPENED;
         return nullptr;
     }
     if (avformat_find_stream_info(cast->m_audioInput, nullptr) < 0) {
         logErrorLine("Couldn't find audio stream information.\n");
-        *failureCode = 1006;
+        *failureCode = PIXPIPE_AUDIO_NO_STREAM_INFO;
         return nullptr;
     }
     for (unsigned i = 0; i < cast->m_audioInput->nb_streams; ++i) {
@@ -57,7 +57,7 @@ AVStream *openAudioDevice(CastContext *cast, const CaptureSource &source, int *f
             return stream;
     }
     logErrorLine("Didn't find audio stream.\n");
-    *failureCode = 1007;
+    *failureCode = PIXPIPE_AUDIO_NO_STREAM;
     return nullptr;
 }
 

@@ -6,8 +6,6 @@
 
 namespace pixpipe {
 
-constexpr int kAudioOpenFailure = 1005;
-
 // Opens the audio capture source into m_audioInput, reads its stream
 // information and finds its first audio stream. Returns that stream, or
 // nullptr with the audio failure code (1005, 1006 or 1007) in failureCode.

@@ -11,15 +11,13 @@ namespace pixpipe {
 
 namespace {
 
-constexpr int kEncoderFailure = 1010;
-
 // Ends the audio side after an encoder failure; returns `result`.
 int failEncode(CastContext *cast, int result) {
     // Cleared before the send thread is woken, so that it cannot find the
     // queue empty while the flag still reads 1 and go back to waiting for good.
     cast->m_audioRunning = 0;
     cast->m_audioPacketEvent.set();
-    failAudioSide(cast, kEncoderFailure);
+    failAudioSide(cast, PIXPIPE_AUDIO_ENCODER_FAILED);
     // Last touch of the context: once every done flag is set, release
     // frees the media contexts.
     cast->m_flagaenc = 1;

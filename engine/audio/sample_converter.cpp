@@ -12,8 +12,6 @@ namespace pixpipe {
 
 namespace {
 
-constexpr int kConversionFailure = 1009;
-
 // The channel pointers and samples of one converted frame.
 struct ConvertedSamples {
     uint8_t **planes = nullptr;
@@ -71,14 +69,14 @@ int convertIntoFifo(SwrContext *resampler, AVAudioFifo *fifo, const AVCodecConte
     converted.planes = static_cast<uint8_t **>(av_calloc(channels, sizeof(*converted.planes)));
     if (!converted.planes) {
         logLine("Could not allocate converted input sample pointers\n");
-        return kConversionFailure;
+        return PIXPIPE_AUDIO_CONVERSION_FAILED;
     }
     int error =
         av_samples_alloc(converted.planes, nullptr, channels, sampleCount, encoder->sample_fmt, 0);
     if (error < 0) {
         logErrorLine("Could not allocate converted input samples (error '%s')\n",
                      audioErrorText(error).c_str());
-        return kConversionFailure;
+        return PIXPIPE_AUDIO_CONVERSION_FAILED;
     }
 
     // The output rate is the input's or lower (a loopback mixing above what
@@ -89,18 +87,18 @@ int convertIntoFifo(SwrContext *resampler, AVAudioFifo *fifo, const AVCodecConte
     if (convertedCount < 0) {
         logErrorLine("Could not convert input samples (error '%s')\n",
                      audioErrorText(convertedCount).c_str());
-        return kConversionFailure;
+        return PIXPIPE_AUDIO_CONVERSION_FAILED;
     }
 
     error = av_audio_fifo_realloc(fifo, av_audio_fifo_size(fifo) + convertedCount);
     if (error < 0) {
         logLine("Could not reallocate FIFO\n");
-        return kConversionFailure;
+        return PIXPIPE_AUDIO_CONVERSION_FAILED;
     }
     if (av_audio_fifo_write(fifo, reinterpret_cast<void **>(converted.planes), convertedCount) <
         convertedCount) {
         logLine("Could not write data to FIFO\n");
-        return kConversionFailure;
+        return PIXPIPE_AUDIO_CONVERSION_FAILED;
     }
     return 0;
 }

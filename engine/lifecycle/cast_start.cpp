@@ -35,7 +35,7 @@ void attachQueues(CastContext *cast) {
 // of startCapture; a callback registered later hears nothing of this cast.
 int failStart(CastContext *cast, bool startSent) {
     logLine("star cast failed\n");
-    endCastOnFailure(cast, -1, startSent);
+    endCastOnFailure(cast, PIXPIPE_LINK_LOST, startSent);
     discardPendingCodes(cast);
     return -1;
 }

@@ -28,7 +28,7 @@ int recvThread(CastContext *cast) {
         if (result < 0) {
             logLine("socket is error recvMsgCount = %d\n", recvMsgCount);
             if (recvMsgCount >= kFailedReadLimit) {
-                endCastFromReceiver(cast, -1);
+                endCastFromReceiver(cast, PIXPIPE_LINK_LOST);
                 logLine("recv thread is exit\n");
                 return 1;
             }
@@ -40,7 +40,7 @@ int recvThread(CastContext *cast) {
         recvMsgCount = 1;
         body.clear();
         if (header.type == MSG_QUIT) {
-            endCastFromReceiver(cast, 0);
+            endCastFromReceiver(cast, PIXPIPE_RECEIVER_QUIT);
             logLine("recv thread is exit\n");
             return 1;
         }

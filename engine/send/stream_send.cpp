@@ -33,13 +33,13 @@ struct SendLink {
 
 void failVideoLink(CastContext *cast) {
     cast->m_flagsend.store(1);
-    failVideoSide(cast, -1);
+    failVideoSide(cast, PIXPIPE_LINK_LOST);
     logLine("send over\n");
 }
 
 void failAudioLink(CastContext *cast) {
     cast->m_flagasend.store(1);
-    failAudioSide(cast, 1011);
+    failAudioSide(cast, PIXPIPE_AUDIO_LINK_LOST);
     logLine("audio send over\n");
 }
 

@@ -18,11 +18,6 @@ namespace pixpipe {
 
 namespace {
 
-constexpr int kOpenDeviceFailed = 1001;
-constexpr int kNoStreamInfo = 1002;
-constexpr int kNoVideoStream = 1003;
-constexpr int kNoEncoder = 1004;
-
 // Besides the encoder's own group of pictures, every 80th frame is intra so
 // that a receiver joining late gets a full picture within a few seconds.
 constexpr int64_t kForcedIntraInterval = 80;
@@ -60,25 +55,25 @@ int setUpCapture(CastContext *cast, int *streamIndex) {
     int ret = openFirstVideoSource(cast, interrupt);
     if (ret < 0) {
         logLine("Couldn't open input stream. error code = %d\n", ret);
-        return kOpenDeviceFailed;
+        return PIXPIPE_VIDEO_DEVICE_NOT_OPENED;
     }
     ret = avformat_find_stream_info(cast->m_videoInput, nullptr);
     if (ret < 0) {
         logLine("Couldn't find stream information. error = %d\n", ret);
-        return kNoStreamInfo;
+        return PIXPIPE_VIDEO_NO_STREAM_INFO;
     }
     *streamIndex = findFirstVideoStream(cast->m_videoInput);
     if (*streamIndex < 0) {
         logLine("Didn't find a video stream.\n");
-        return kNoVideoStream;
+        return PIXPIPE_VIDEO_NO_STREAM;
     }
     // Without a decoder or an encoder no picture could ever be sent.
     cast->m_videoDecoder = openVideoDecoder(cast->m_videoInput->streams[*streamIndex]);
     if (!cast->m_videoDecoder)
-        return kNoVideoStream;
+        return PIXPIPE_VIDEO_NO_STREAM;
     cast->m_videoEncoder = openVideoEncoder(cast->m_width, cast->m_height);
     if (!cast->m_videoEncoder)
-        return kNoEncoder;
+        return PIXPIPE_VIDEO_ENCODER_FAILED;
     return 0;
 }
 

@@ -11,8 +11,6 @@ namespace pixpipe {
 
 namespace {
 
-constexpr int kEncoderFailed = 1004;
-constexpr int kCaptureFailed = 1001;
 // How often a wait for the next frame looks at the capture device's last
 // picture.
 constexpr auto kPictureCheckStep = std::chrono::milliseconds(100);
@@ -41,7 +39,7 @@ int videoEncodeThread(CastContext *cast) {
             frame = videoFrameQueue.waitAndTake(kPictureCheckStep, &timedOut);
             if (timedOut && cast->m_running == 1 && devicePictureOverdue(cast)) {
                 logLine("no picture from the capture device for %d ms\n", kNoPictureLimitMs);
-                return endEncodeWithError(cast, kCaptureFailed);
+                return endEncodeWithError(cast, PIXPIPE_VIDEO_DEVICE_NOT_OPENED);
             }
         }
         if (!frame)
@@ -57,7 +55,7 @@ int videoEncodeThread(CastContext *cast) {
         if (ret < 0) {
             av_packet_free(&packet);
             logLine("Failed to encode! \n");
-            return endEncodeWithError(cast, kEncoderFailed);
+            return endEncodeWithError(cast, PIXPIPE_VIDEO_ENCODER_FAILED);
         }
         // An empty packet (the encoder had none ready) travels on as a
         // message of length 0, stamped like any other.

@@ -5,9 +5,8 @@
 
 #include "app/display/roundedmask.h"
 #include "ui/common/dialogchrome.h"
+#include "ui/common/fonts.h"
 #include "ui/common/textlines.h"
-
-#include <QMouseEvent>
 
 namespace {
 const qreal cornerRadius = 6.0;
@@ -97,31 +96,13 @@ void BaseDialog::on_min_button_clicked() {
 }
 
 void BaseDialog::mousePressEvent(QMouseEvent *event) {
-    const QPoint pos = event->globalPos();
-    dragX = pos.x();
-    dragY = pos.y();
-    dragging = true;
+    drag.press(event);
 }
 
 void BaseDialog::mouseMoveEvent(QMouseEvent *event) {
-    if (dragging) {
-        moveBy(event->globalPos());
-    }
+    drag.move(event);
 }
 
 void BaseDialog::mouseReleaseEvent(QMouseEvent *event) {
-    // A release without a press on the dialog (the press went to a window that
-    // closed meanwhile) has no drag origin and must not make the dialog jump.
-    if (dragging) {
-        moveBy(event->globalPos());
-    }
-    dragging = false;
-}
-
-void BaseDialog::moveBy(const QPoint &globalPos) {
-    const int dx = globalPos.x() - dragX;
-    const int dy = globalPos.y() - dragY;
-    dragX = globalPos.x();
-    dragY = globalPos.y();
-    move(x() + dx, y() + dy);
+    drag.release(event);
 }

@@ -1,6 +1,8 @@
 #ifndef BASEDIALOG_H
 #define BASEDIALOG_H
 
+#include "ui/common/windowdrag.h"
+
 #include <QDialog>
 
 namespace Ui {
@@ -35,14 +37,10 @@ private slots:
     void on_min_button_clicked();
 
 private:
-    void moveBy(const QPoint &globalPos);
-
     Ui::BaseDialog *ui;
     // The text label's height in the form: enough for one line.
     int formTextHeight = 0;
-    int dragX = 0;
-    int dragY = 0;
-    bool dragging = false;
+    WindowDrag drag{this};
 };
 
 #endif // BASEDIALOG_H

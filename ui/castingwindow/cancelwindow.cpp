@@ -2,11 +2,11 @@
 #include "ui_cancelwindow.h"
 
 #include "app/display/roundedmask.h"
+#include "ui/common/fonts.h"
 #include "ui/common/textlines.h"
 
 #include <QApplication>
 #include <QDesktopWidget>
-#include <QMouseEvent>
 
 namespace {
 const int windowWidth = 210;
@@ -29,12 +29,7 @@ CancelWindow::CancelWindow(QWidget *parent) : QWidget(parent), ui(new Ui::Cancel
 
     ui->tv->move(tvX, (height() - ui->tv->height()) / 2);
 
-    QFont font = ui->castting->font();
-    font.setPixelSize(14);
-    font.setFamily(QStringLiteral("PingFang SC"));
-    font.setStyle(QFont::StyleNormal);
-    font.setWeight(QFont::Normal);
-    ui->castting->setFont(font);
+    ui->castting->setFont(pingFangFont(ui->castting->font(), 14));
     ui->castting->setStyleSheet(QStringLiteral("QLabel{color: #555C82}"));
     fitHeightToText(ui->castting);
     ui->castting->move(ui->tv->width() + textGapAfterTv, (height() - ui->castting->height()) / 2);
@@ -56,28 +51,13 @@ void CancelWindow::cancelCast() {
 }
 
 void CancelWindow::mousePressEvent(QMouseEvent *e) {
-    dragging = true;
-    lastMouseX = e->globalX();
-    lastMouseY = e->globalY();
+    drag.press(e);
 }
 
 void CancelWindow::mouseMoveEvent(QMouseEvent *e) {
-    if (dragging) {
-        dragTo(e->globalPos());
-    }
+    drag.move(e);
 }
 
 void CancelWindow::mouseReleaseEvent(QMouseEvent *e) {
-    // A release that no press on this window started has no drag origin;
-    // moving by it would make the window jump.
-    if (dragging) {
-        dragTo(e->globalPos());
-    }
-    dragging = false;
-}
-
-void CancelWindow::dragTo(const QPoint &globalPos) {
-    move(x() + globalPos.x() - lastMouseX, y() + globalPos.y() - lastMouseY);
-    lastMouseX = globalPos.x();
-    lastMouseY = globalPos.y();
+    drag.release(e);
 }

@@ -1,6 +1,8 @@
 #ifndef CANCELWINDOW_H
 #define CANCELWINDOW_H
 
+#include "ui/common/windowdrag.h"
+
 #include <QWidget>
 
 namespace Ui {
@@ -30,12 +32,8 @@ private slots:
     void cancelCast();
 
 private:
-    void dragTo(const QPoint &globalPos);
-
     Ui::CancelWindow *ui;
-    int lastMouseX = 0;
-    int lastMouseY = 0;
-    bool dragging = false;
+    WindowDrag drag{this};
 };
 
 #endif // CANCELWINDOW_H

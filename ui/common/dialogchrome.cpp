@@ -1,5 +1,7 @@
 #include "ui/common/dialogchrome.h"
 
+#include "ui/common/fonts.h"
+
 #include <QDebug>
 #include <QPushButton>
 #include <QWidget>
@@ -13,15 +15,6 @@ const int constructedButtonGap = 10;
 const int placedButtonGap = 13;
 const int singleOkWidth = 90;
 } // namespace
-
-QFont pingFangFont(const QFont &base, int pixelSize) {
-    QFont font = base;
-    font.setPixelSize(pixelSize);
-    font.setFamily(QStringLiteral("PingFang SC"));
-    font.setStyle(QFont::StyleNormal);
-    font.setWeight(QFont::Normal);
-    return font;
-}
 
 void styleTitleButtons(QWidget *dialog, QPushButton *closeButton, QPushButton *minButton) {
     const int closeX = dialog->width() - titleButtonMargin - closeButton->width();

@@ -3,13 +3,8 @@
 // buttons at the bottom right.
 #pragma once
 
-#include <QFont>
-
 class QPushButton;
 class QWidget;
-
-// base with the given pixel size, family "PingFang SC", normal style, weight 50.
-QFont pingFangFont(const QFont &base, int pixelSize);
 
 // Puts the close button 20 pixels from the right edge and the minimise button
 // 10 pixels left of it, both at y 10, with their tooltips and hover images.

@@ -6,6 +6,7 @@
 #include "api/upgrade/packagename.h"
 #include "app/display/roundedmask.h"
 #include "ui/common/dialogchrome.h"
+#include "ui/common/fonts.h"
 #include "ui/common/textlines.h"
 
 #include <QDebug>
@@ -229,27 +230,13 @@ void DownloadDialog::on_min_button_clicked() {
 }
 
 void DownloadDialog::mousePressEvent(QMouseEvent *event) {
-    const QPoint global = event->screenPos().toPoint();
-    m_dragX = global.x();
-    m_dragY = global.y();
-    m_dragging = true;
+    drag.press(event);
 }
 
 void DownloadDialog::mouseMoveEvent(QMouseEvent *event) {
-    if (m_dragging) {
-        dragTo(event->screenPos().toPoint());
-    }
+    drag.move(event);
 }
 
 void DownloadDialog::mouseReleaseEvent(QMouseEvent *event) {
-    if (m_dragging) {
-        dragTo(event->screenPos().toPoint());
-    }
-    m_dragging = false;
-}
-
-void DownloadDialog::dragTo(const QPoint &global) {
-    move(x() + global.x() - m_dragX, y() + global.y() - m_dragY);
-    m_dragX = global.x();
-    m_dragY = global.y();
+    drag.release(event);
 }

@@ -3,6 +3,8 @@
 
 #include "app/config/configutil.h"
 
+#include "ui/common/windowdrag.h"
+
 #include <QDialog>
 #include <QPointer>
 #include <functional>
@@ -69,12 +71,9 @@ private:
     void showFailed();
     // Closes the dialog and reports how it was left.
     void dismiss();
-    void dragTo(const QPoint &global);
 
     Ui::DownloadDialog *ui;
-    int m_dragX = 0;
-    int m_dragY = 0;
-    bool m_dragging = false;
+    WindowDrag drag{this};
     // Outlives the dialog while a transfer runs and deletes itself when it
     // ends; shared with a dialog opened again during the transfer.
     QPointer<DownloadUtil> downloader;

@@ -2,11 +2,10 @@
 #define MAINWINDOW_H
 
 #include "app/config/configutil.h"
-#include "app/display/ratioutil.h"
-#include "capture/capturestatus.h"
+#include "ui/common/windowdrag.h"
+#include "ui/mainwindow/hoverpopups.h"
 
 #include <QMainWindow>
-#include <QPointer>
 #include <QString>
 
 namespace Ui {
@@ -14,14 +13,14 @@ class MainWindow;
 }
 
 class Active;
+class CastSession;
+class ConnectExchange;
 class CancelWindow;
-class DownloadDialog;
-class HeartUtil;
 class NetworkUtil;
 class QNetworkReply;
 class QThread;
 class ScreenUtil;
-class YoxiCapture;
+class UpgradeFlow;
 class YoxiUpgrade;
 
 // The program's main window: a frameless, rounded window two fifths of the
@@ -65,45 +64,28 @@ private slots:
     void closeDownloadDialog();
     void leaveFailedDownload();
     void btnToggled(bool result);
+    void showRequestTimeout();
 
 private:
-    void sizeToScreen();
-    void placeCodeEntry(int midY, int midHeight);
-    void placeCornerWidgets();
-    void placeBottomRow();
-    void appendHelpContacts();
-    void fitHelpContent();
     void connectWidgets();
-    void checkAgreement();
 
     void setCastButtonEnabled(bool enabled);
     void showMessage(const QString &text, bool modal);
-    void showUpgradeTip();
-    void hideUpgradeTip();
-    void moveByMouse(const QPoint &globalPos);
 
     Ui::MainWindow *ui;
-    YoxiCapture *capture;
-    QThread *captureThread;
+    HoverPopups hoverPopups{this, ui};
+    CastSession *session;
     CancelWindow *cancelWindow;
+    // Owned by upgradeFlow.
     YoxiUpgrade *upgrade;
     Active *active;
-    QThread *upgradeThread;
-    // The dialog deletes itself when it closes; the guarded pointer then reads
-    // empty, so a closed dialog is never used again.
-    QPointer<DownloadDialog> downloadDialog;
-    // The last announced upgrade must be installed to go on using the program.
-    bool upgradeForced = false;
-    HeartUtil *heartUtil;
+    UpgradeFlow *upgradeFlow;
     NetworkUtil *networkUtil;
+    ConnectExchange *exchange;
     ScreenUtil *screen;
     ConfigUtil config;
-    CaptureStatus captureStatus;
-    int lastMouseX = 0;
-    int lastMouseY = 0;
-    bool dragging = false;
+    WindowDrag drag{this};
     QString castCode;
-    RatioUtil ratioUtil;
     int homeX = 0;
     int homeY = 0;
     int windowWidth = 0;

@@ -100,29 +100,15 @@ void TermsDialog::noagree() {
 // Presses on the buttons and the text browser stay with them; a press anywhere
 // else starts dragging the frameless dialog.
 void TermsDialog::mousePressEvent(QMouseEvent *event) {
-    const QPoint global = event->screenPos().toPoint();
-    m_dragX = global.x();
-    m_dragY = global.y();
-    m_dragging = true;
+    drag.press(event);
 }
 
 void TermsDialog::mouseMoveEvent(QMouseEvent *event) {
-    if (m_dragging) {
-        dragTo(event->screenPos().toPoint());
-    }
+    drag.move(event);
 }
 
 void TermsDialog::mouseReleaseEvent(QMouseEvent *event) {
-    if (m_dragging) {
-        dragTo(event->screenPos().toPoint());
-    }
-    m_dragging = false;
-}
-
-void TermsDialog::dragTo(const QPoint &global) {
-    move(x() + global.x() - m_dragX, y() + global.y() - m_dragY);
-    m_dragX = global.x();
-    m_dragY = global.y();
+    drag.release(event);
 }
 
 // The agreement must be answered with one of the two buttons: Escape would

@@ -1,6 +1,8 @@
 #ifndef TERMSDIALOG_H
 #define TERMSDIALOG_H
 
+#include "ui/common/windowdrag.h"
+
 #include <QDialog>
 
 namespace Ui {
@@ -32,12 +34,9 @@ protected:
 
 private:
     void applyLayout();
-    void dragTo(const QPoint &global);
 
     Ui::TermsDialog *ui;
-    int m_dragX = 0;
-    int m_dragY = 0;
-    bool m_dragging = false;
+    WindowDrag drag{this};
 };
 
 #endif // TERMSDIALOG_H

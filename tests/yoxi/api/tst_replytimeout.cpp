@@ -1,10 +1,12 @@
 // The watch of each request: replies live until the watch ends, open ones
-// are aborted and answered with the error box, watchers release themselves.
+// are aborted and reported as timed out, watchers release themselves; and the
+// box that tells the user.
 #include "api/network/networkutil.h"
 #include "api/network/qreplytimeout.h"
 #include "apitestsupport.h"
 #include "httprecorder.h"
 #include "ui/basedialog/basedialog.h"
+#include "ui/basedialog/messagebox.h"
 
 #include <QElapsedTimer>
 #include <QNetworkAccessManager>
@@ -24,8 +26,9 @@ class TestReplyTimeout : public QObject {
 private slots:
     void cleanup();
     void earlyReplyIsDeletedOnlyWhenTheWatchEnds();
-    void openReplyIsAbortedBeforeTheBoxAppears();
-    void twoTimedOutRequestsShowTwoBoxes();
+    void openReplyIsAbortedBeforeTheTimeOutIsReported();
+    void twoTimedOutRequestsReportTwice();
+    void timeOutBoxIsModalWithOkAlone();
     void watcherReleasesItselfAfterItsCheck();
     void watcherOutlivingItsManagerDoesNothing();
 };
@@ -40,6 +43,7 @@ void TestReplyTimeout::earlyReplyIsDeletedOnlyWhenTheWatchEnds() {
     QVERIFY(server.listen());
     NetworkUtil util(true);
     util.setReplyTimeout(watchMs);
+    QSignalSpy timedOut(&util, &NetworkUtil::requestTimedOut);
     QPointer<QNetworkReply> reply;
     qint64 finishedAt = -1;
     QElapsedTimer clock;
@@ -57,32 +61,40 @@ void TestReplyTimeout::earlyReplyIsDeletedOnlyWhenTheWatchEnds() {
     const qint64 deletedAt = clock.elapsed();
     QVERIFY2(finishedAt < watchMs, qPrintable(QString::number(finishedAt)));
     QVERIFY2(deletedAt >= watchMs, qPrintable(QString::number(deletedAt)));
-    QVERIFY(visibleBoxes().isEmpty());
+    QCOMPARE(timedOut.size(), 0);
 }
 
-void TestReplyTimeout::openReplyIsAbortedBeforeTheBoxAppears() {
+void TestReplyTimeout::openReplyIsAbortedBeforeTheTimeOutIsReported() {
     HttpRecorder silent(-1);
     QVERIFY(silent.listen());
     NetworkUtil util(true);
     util.setReplyTimeout(300);
+    QSignalSpy timedOut(&util, &NetworkUtil::requestTimedOut);
     QPointer<QNetworkReply> reply;
     bool finished = false;
     QNetworkReply::NetworkError error = QNetworkReply::NoError;
-    int boxesWhenFinished = -1;
+    int timeOutsWhenFinished = -1;
     connect(&util, &NetworkUtil::networkFinished, this, [&](QNetworkReply *aborted) {
         finished = true;
         reply = aborted;
         error = aborted->error();
-        boxesWhenFinished = visibleBoxes().size();
+        timeOutsWhenFinished = timedOut.size();
     });
 
     QString url = silent.baseUrl() + util.heartPath;
     util.sendGetRequest(url);
     QTRY_VERIFY_WITH_TIMEOUT(finished, 5000);
     QCOMPARE(error, QNetworkReply::OperationCanceledError);
-    QCOMPARE(boxesWhenFinished, 0);
+    QCOMPARE(timeOutsWhenFinished, 0);
+    QCOMPARE(timedOut.size(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(reply.isNull(), 5000);
+    // The network layer itself shows nothing.
+    QVERIFY(visibleBoxes().isEmpty());
+}
 
-    QTRY_COMPARE_WITH_TIMEOUT(visibleBoxes().size(), 1, 5000);
+void TestReplyTimeout::timeOutBoxIsModalWithOkAlone() {
+    showRequestTimeoutBox();
+    QCOMPARE(visibleBoxes().size(), 1);
     BaseDialog *box = visibleBoxes().first();
     QCOMPARE(boxText(box), serverError);
     QVERIFY(box->isModal());
@@ -94,25 +106,25 @@ void TestReplyTimeout::openReplyIsAbortedBeforeTheBoxAppears() {
         const auto button = box->findChild<QPushButton *>(QLatin1String(hidden));
         QVERIFY2(button && !button->isVisible(), hidden);
     }
-    QTRY_VERIFY_WITH_TIMEOUT(reply.isNull(), 5000);
 
     const QPointer<BaseDialog> closing(box);
     box->close();
     QTRY_VERIFY(closing.isNull()); // deletes itself when closed
 }
 
-void TestReplyTimeout::twoTimedOutRequestsShowTwoBoxes() {
+void TestReplyTimeout::twoTimedOutRequestsReportTwice() {
     HttpRecorder silent(-1);
     QVERIFY(silent.listen());
     NetworkUtil util(true);
     util.setReplyTimeout(300);
+    QSignalSpy timedOut(&util, &NetworkUtil::requestTimedOut);
     QString first = silent.baseUrl() + util.heartPath;
     QString second = silent.baseUrl() + util.connectPath;
     util.sendGetRequest(first);
     util.sendPostRequest(second);
-    QTRY_COMPARE_WITH_TIMEOUT(visibleBoxes().size(), 2, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(timedOut.size(), 2, 5000);
     QTest::qWait(200);
-    QCOMPARE(visibleBoxes().size(), 2);
+    QCOMPARE(timedOut.size(), 2);
 }
 
 void TestReplyTimeout::watcherReleasesItselfAfterItsCheck() {
@@ -135,12 +147,13 @@ void TestReplyTimeout::watcherOutlivingItsManagerDoesNothing() {
     QVERIFY(silent.listen());
     auto *util = new NetworkUtil(true);
     util->setReplyTimeout(300);
+    QSignalSpy timedOut(util, &NetworkUtil::requestTimedOut);
     QString url = silent.baseUrl() + util->heartPath;
     util->sendGetRequest(url);
     QVERIFY(QTest::qWaitFor([&] { return !silent.requests().isEmpty(); }, 5000));
     delete util; // its manager deletes the open reply before the watch ends
     QTest::qWait(600);
-    QVERIFY(visibleBoxes().isEmpty());
+    QCOMPARE(timedOut.size(), 0);
 }
 
 QTEST_MAIN(TestReplyTimeout)

@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTcpServer>
 #include <QtTest>
 
 namespace {
@@ -212,6 +213,34 @@ private slots:
         QCOMPARE(takeMessages(), QStringList{QStringLiteral("服务器连接失败，请检查网络")});
         QVERIFY(code()->isEnabled());
         QVERIFY(castButton()->isEnabled());
+        QCOMPARE(engineCalls(QStringLiteral("startCapture")), 0);
+    }
+
+    void connectTimeOutShowsBothBoxesTogether() {
+        // Takes the request and never answers: the 5 s watch aborts it.
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        writeConfig({{QStringLiteral("serverUrl"),
+                      QStringLiteral("http://127.0.0.1:%1/prod-api/").arg(silent.serverPort())},
+                     {QStringLiteral("termsIsRead"), QStringLiteral("true")}});
+        QTest::keyClicks(code(), QStringLiteral("ab12cd"));
+        castButton()->click();
+        QTRY_COMPARE_WITH_TIMEOUT(visibleMessageBoxes().size(), 1, 15000);
+        // The time-out box comes from the same watch, in the same turn of the
+        // event loop as the flow's message.
+        const auto timeOutBoxes = [] {
+            int count = 0;
+            for (QWidget *widget : QApplication::topLevelWidgets()) {
+                auto *box = qobject_cast<BaseDialog *>(widget);
+                count += box && box->isVisible() && box->isModal() &&
+                         messageText(box) == QStringLiteral("服务器连接失败，请检查网络!");
+            }
+            return count;
+        };
+        QVERIFY(timeOutBoxes() >= 1);
+        QVERIFY(visibleMessageBoxes().first()->isModal());
+        QCOMPARE(takeMessages(), QStringList{QStringLiteral("服务器连接失败，请检查网络")});
+        QVERIFY(code()->isEnabled());
         QCOMPARE(engineCalls(QStringLiteral("startCapture")), 0);
     }
 
