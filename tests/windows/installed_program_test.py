@@ -40,7 +40,7 @@ INSTALLED_VERSION = "1.0.0"
 UNINSTALL_KEY = r"[Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\yoxi]"
 WINESERVER = "/usr/lib/wine/wineserver64"
 SHIPPED = ["yoxi.exe", "pixpipe.dll", "Qt5Core.dll", "Qt5Gui.dll", "Qt5Widgets.dll",
-           "Qt5Network.dll", "platforms/qwindows.dll", "styles/qwindowsvistastyle.dll",
+           "Qt5Network.dll", "platforms/qwindows.dll",
            "libssl-3-x64.dll", "libcrypto-3-x64.dll", "uninstall.exe"]
 
 
