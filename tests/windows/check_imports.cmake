@@ -1,6 +1,7 @@
 # Fails when a Windows program or DLL imports a DLL that is neither Windows'
 # own nor one shipped beside it: the MinGW C, C++ and thread runtimes must be
 # linked in. Run with -DOBJDUMP=<objdump> -DFILES=<file;file...> -DSHIPPED=<dll;dll...>.
+cmake_policy(SET CMP0057 NEW) # if(... IN_LIST ...) in script mode
 foreach(file ${FILES})
     execute_process(COMMAND ${OBJDUMP} -p ${file} OUTPUT_VARIABLE table RESULT_VARIABLE result)
     if(NOT result EQUAL 0)
