@@ -3,7 +3,6 @@
 #include "ui/basedialog/basedialog.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QLabel>
@@ -18,30 +17,10 @@ QString logPath(const QTemporaryDir &dir) {
     return dir.filePath(QStringLiteral("requests.jsonl"));
 }
 
-#ifdef Q_OS_WIN
-// Under Wine the server is a program of the build machine: its log lies on
-// the Z: drive, which is the machine's root, and is named to it without Z:.
-QString logFolderTemplate() {
-    return QStringLiteral("Z:/tmp/cast-server-log-XXXXXX");
-}
-QString serverPath(const QString &path) {
-    return path.mid(2);
-}
-#else
-QString logFolderTemplate() {
-    return QDir::tempPath() + QStringLiteral("/cast-server-log-XXXXXX");
-}
-QString serverPath(const QString &path) {
-    return path;
-}
-#endif
-
 QString configPath() {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/lumora.config");
 }
 } // namespace
-
-TestServer::TestServer() : m_logDir(logFolderTemplate()) {}
 
 TestServer::~TestServer() {
     stop();
@@ -50,7 +29,7 @@ TestServer::~TestServer() {
 QString TestServer::start(const QStringList &args) {
     m_process.setProgram(QStringLiteral(CAST_SERVER_PATH));
     m_process.setArguments(args + QStringList{QStringLiteral("--port"), QStringLiteral("0"),
-                                              QStringLiteral("--log"), serverPath(logPath(m_logDir))});
+                                              QStringLiteral("--log"), logPath(m_logDir)});
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start();
     if (!m_process.waitForStarted(5000)) {

@@ -16,7 +16,6 @@ class BaseDialog;
 
 class TestServer {
 public:
-    TestServer();
     ~TestServer();
 
     // Starts cast-server with args plus a free port and a request log.
