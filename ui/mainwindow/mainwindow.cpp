@@ -183,6 +183,12 @@ void MainWindow::captureResultNotice(bool result) {
 void MainWindow::cancelResultNotice(int result) {
     const QString message = CastSession::messageFor(result);
     if (!pixpipeCodeEndsCast(result)) {
+        if (!session->isCasting()) {
+            // A late warning of a cast that has ended would cover the message
+            // of the code that ended it.
+            qDebug() << "MainWindow cancelResult after the cast:" << result;
+            return;
+        }
         // The cast goes on without sound.
         showMessage(message, true);
         qDebug() << "MainWindow cancelResult:" << result;

@@ -14,99 +14,20 @@ cast-server and cast-receiver). Exits 77 (skipped) without an X display or
 without a PulseAudio server.
 """
 
-import hashlib
 import json
 import os
-import re
 import shutil
 import subprocess
 import sys
 import tempfile
 import time
 
-SKIP = 77
-SIGN_KEY = "5f0c2a9e7d41b3c86e2f90a1d4c7b358"
+from roadsupport import (SKIP, Failure, check_signed, click, find_exchange, print_logs,
+                         start_and_read, stop_all, visible_windows, wait_for, xdotool)
+
 TYPED = "ab12cd"
 CAST_CODE = "AB12CD"
 CASTING_WINDOW_SIZE = (210, 38)
-
-
-class Failure(Exception):
-    pass
-
-
-def expected_sign(fields):
-    """The program's signature: every field but "sign", by key, then the key."""
-    text = "".join(key + fields[key] for key in sorted(fields) if key != "sign")
-    return hashlib.md5((text + SIGN_KEY).encode("latin-1", "replace")).hexdigest()
-
-
-def wait_for(what, predicate, timeout):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        value = predicate()
-        if value:
-            return value
-        time.sleep(0.1)
-    raise Failure("timed out waiting for " + what)
-
-
-def start_and_read(command, pattern, log_path):
-    """Starts a tool whose first stdout lines announce its ports."""
-    log = open(log_path, "w")
-    process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=log, text=True)
-    deadline = time.monotonic() + 10
-    while time.monotonic() < deadline:
-        line = process.stdout.readline()
-        if not line:
-            break
-        match = re.search(pattern, line)
-        if match:
-            return process, match
-    process.kill()
-    raise Failure("%s did not report ready (see %s)" % (command[0], log_path))
-
-
-def xdotool(*args):
-    return subprocess.run(["xdotool", *args], capture_output=True, text=True).stdout
-
-
-def visible_windows(pid):
-    """Mapped X windows of the process, as {window: (x, y, width, height)}."""
-    windows = {}
-    for window in xdotool("search", "--onlyvisible", "--pid", str(pid)).split():
-        shell = dict(
-            line.split("=", 1)
-            for line in xdotool("getwindowgeometry", "--shell", window).splitlines()
-            if "=" in line
-        )
-        if {"X", "Y", "WIDTH", "HEIGHT"} <= shell.keys():
-            windows[window] = tuple(int(shell[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
-    return windows
-
-
-def click(x, y):
-    xdotool("mousemove", "--sync", str(x), str(y))
-    xdotool("click", "1")
-
-
-def server_requests(log_path):
-    if not os.path.exists(log_path):
-        return []
-    with open(log_path, encoding="utf-8") as log:
-        return [json.loads(line) for line in log if line.strip()]
-
-
-def find_exchange(log_path, exchange):
-    return [r for r in server_requests(log_path) if r.get("exchange") == exchange]
-
-
-def check_signed(request, what):
-    fields = request.get("fields", {})
-    if not request.get("sign_ok"):
-        raise Failure("the server rejected the sign of the %s: %s" % (what, request))
-    if fields.get("sign") != expected_sign(fields):
-        raise Failure("the %s carries a wrong sign: %s" % (what, fields))
 
 
 def run(bin_dir, work):
@@ -198,14 +119,7 @@ def run(bin_dir, work):
               "signed; errorCode 0" % (CAST_CODE, stats["video"]["messages"],
                                        stats["audio"]["messages"]))
     finally:
-        for process in reversed(processes):
-            if process.poll() is None:
-                process.terminate()
-                try:
-                    process.wait(timeout=5)
-                except subprocess.TimeoutExpired:
-                    process.kill()
-                    process.wait()
+        stop_all(processes)
 
 
 def main():
@@ -223,12 +137,7 @@ def main():
         run(os.path.abspath(sys.argv[1]), work)
     except Failure as failure:
         print("FAILED:", failure, file=sys.stderr)
-        for name in ("yoxi.log", "receiver.log", "server.jsonl"):
-            path = os.path.join(work, name)
-            if os.path.exists(path):
-                with open(path, errors="replace") as log:
-                    print("---- %s (last lines)\n%s" % (name, "".join(log.readlines()[-40:])),
-                          file=sys.stderr)
+        print_logs(work, ("yoxi.log", "receiver.log", "server.jsonl"))
         print("outputs kept in", work, file=sys.stderr)
         return 1
     shutil.rmtree(work, ignore_errors=True)

@@ -452,6 +452,12 @@ private slots:
         QTRY_COMPARE(visibleMessageBoxes().size(), 1);
         QCOMPARE(takeMessages(), QStringList{QStringLiteral("投屏异常（1003），请联系客服")});
         QVERIFY(!casting());
+        // The sound's warning of the ended cast, arriving late, covers nothing.
+        QMetaObject::invokeMethod(window, "cancelResultNotice", Qt::QueuedConnection,
+                                  Q_ARG(int, 1005));
+        QTest::qWait(300);
+        QVERIFY(visibleMessageBoxes().isEmpty());
+        QVERIFY(takeMessages().isEmpty());
         // The engine's ended cast is freed before the next one.
         QCOMPARE(engineCalls(QStringLiteral("stopCapture")), 1);
         QVERIFY(!window->isMinimized());

@@ -1,0 +1,30 @@
+# Fails when a Windows program or DLL imports a DLL that is neither Windows'
+# own nor one shipped beside it: the MinGW C, C++ and thread runtimes must be
+# linked in. Run with -DOBJDUMP=<objdump> -DFILES=<file;file...> -DSHIPPED=<dll;dll...>.
+cmake_policy(SET CMP0057 NEW) # if(... IN_LIST ...) in script mode
+foreach(file ${FILES})
+    execute_process(COMMAND ${OBJDUMP} -p ${file} OUTPUT_VARIABLE table RESULT_VARIABLE result)
+    if(NOT result EQUAL 0)
+        message(FATAL_ERROR "cannot read the import table of ${file}")
+    endif()
+    string(REGEX MATCHALL "DLL Name: [^\n]+" lines "${table}")
+    set(imports)
+    foreach(line ${lines})
+        string(REGEX REPLACE "DLL Name: *" "" name "${line}")
+        string(TOLOWER "${name}" name)
+        list(APPEND imports ${name})
+        string(TOLOWER "${SHIPPED}" shipped)
+        if(name IN_LIST shipped)
+            continue()
+        endif()
+        if(name MATCHES "^(libgcc|libstdc|libwinpthread|libssp|libgomp|libatomic)")
+            message(FATAL_ERROR "${file} imports the MinGW runtime DLL ${name}")
+        endif()
+        # Windows' own DLLs are found in the system folder.
+        if(NOT EXISTS "${SYSTEM_DLLS}/${name}")
+            message(FATAL_ERROR "${file} imports ${name}, which Windows does not ship")
+        endif()
+    endforeach()
+    get_filename_component(shown ${file} NAME)
+    message(STATUS "${shown} imports: ${imports}")
+endforeach()
