@@ -2,8 +2,9 @@
 
 #include "api/network/logtext.h"
 #include "api/network/qreplytimeout.h"
+#include "api/network/signdigest.h"
+#include "api/network/signkey.h"
 
-#include <QCryptographicHash>
 #include <QDebug>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
@@ -21,7 +22,7 @@ const qint64 replyLimitBytes = 1024 * 1024;
 NetworkUtil::NetworkUtil(bool flag)
     : QObject(nullptr), sendPrefix(QStringLiteral("/send/pc")),
       versionPrefix(QStringLiteral("/v1")), systemType(QStringLiteral("1")),
-      signKey(QStringLiteral("5f0c2a9e7d41b3c86e2f90a1d4c7b358")), signName(QStringLiteral("sign")),
+      signKey(QLatin1String(requestSignKey)), signName(QStringLiteral("sign")),
       connectPath(sendPrefix + versionPrefix + QStringLiteral("/connect")),
       disConnectPath(sendPrefix + versionPrefix + QStringLiteral("/disConnect")),
       heartPath(sendPrefix + versionPrefix + QStringLiteral("/heart")),
@@ -77,10 +78,8 @@ void NetworkUtil::createSign() {
         signValue += requestParameters.value(key).toString();
     }
     qDebug() << "signValue before:" << signValue;
-    signValue += signKey;
 
-    const QString sign = QString::fromLatin1(
-        QCryptographicHash::hash(signValue.toLatin1(), QCryptographicHash::Md5).toHex());
+    const QString sign = signDigest(signValue, signKey);
     qDebug() << "signValue after:" << sign;
     requestParameters.insert(signName, sign);
 }

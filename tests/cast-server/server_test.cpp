@@ -34,21 +34,6 @@ json signedFields(json fields) {
     return fields;
 }
 
-std::string percentEncode(const std::string &text) {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : text) {
-        if (std::isalnum(c)) {
-            out.push_back(static_cast<char>(c));
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 0x0F];
-        }
-    }
-    return out;
-}
-
 std::string query(const json &fields) {
     std::string out;
     for (auto it = fields.begin(); it != fields.end(); ++it) {

@@ -85,21 +85,6 @@ long long nowMs() {
     return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
-std::string percentEncode(const std::string &text) {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : text) {
-        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
-            out.push_back(static_cast<char>(c));
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 0x0F];
-        }
-    }
-    return out;
-}
-
 // Reads DIR/NAME when NAME is a plain file name of a regular file in DIR.
 bool readServedFile(const std::string &dir, const std::string &name, std::string &content) {
     if (dir.empty() || name.empty() || name == "." || name == ".." || name.find('/') != name.npos) {
@@ -119,6 +104,21 @@ bool readServedFile(const std::string &dir, const std::string &name, std::string
 }
 
 } // namespace
+
+std::string percentEncode(const std::string &text) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : text) {
+        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
+            out.push_back(static_cast<char>(c));
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 0x0F];
+        }
+    }
+    return out;
+}
 
 CastServer::CastServer(ServerOptions options, RequestLog &log)
     : options_(std::move(options)), log_(log) {

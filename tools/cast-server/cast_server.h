@@ -66,6 +66,9 @@ private:
     bool stopping_ = false;
 };
 
+// Percent-encodes every byte but ASCII letters, digits and "-._~".
+std::string percentEncode(const std::string &text);
+
 } // namespace cast_server
 
 #endif

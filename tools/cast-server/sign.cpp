@@ -1,12 +1,12 @@
 #include "sign.h"
 
+#include "api/network/signkey.h"
+
 #include <algorithm>
 #include <openssl/evp.h>
 #include <vector>
 
 namespace cast_server {
-
-const char kSignKey[] = "5f0c2a9e7d41b3c86e2f90a1d4c7b358";
 
 namespace {
 
@@ -100,7 +100,7 @@ std::string signInput(const nlohmann::json &fields) {
 }
 
 std::string computeSign(const nlohmann::json &fields) {
-    return md5Hex(utf8ToLatin1(signInput(fields) + kSignKey));
+    return md5Hex(utf8ToLatin1(signInput(fields) + requestSignKey));
 }
 
 } // namespace cast_server

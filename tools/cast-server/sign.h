@@ -9,15 +9,12 @@
 
 namespace cast_server {
 
-// The key the desktop program appends to every digest input.
-extern const char kSignKey[];
-
 // The digest input without the key: every field of `fields` in ascending
 // UTF-16 key order, key then value, nothing in between. A value that is not
 // a string contributes nothing.
 std::string signInput(const nlohmann::json &fields);
 
-// Lower-case hexadecimal MD5 of signInput(fields) + kSignKey, taken over the
+// Lower-case hexadecimal MD5 of signInput(fields) + the program's key, taken over the
 // Latin-1 form of the text (characters outside Latin-1 become "?"), as the
 // desktop program computes it.
 std::string computeSign(const nlohmann::json &fields);

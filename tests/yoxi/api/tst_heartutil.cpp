@@ -3,6 +3,8 @@
 #include "api/heartbeat/heartutil.h"
 #include "apitestsupport.h"
 #include "httprecorder.h"
+#include "support/messageboxes.h"
+#include "support/testconfig.h"
 
 #include <QElapsedTimer>
 #include <QJsonDocument>

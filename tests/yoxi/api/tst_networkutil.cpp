@@ -5,6 +5,9 @@
 #include "app/config/configutil.h"
 #include "httprecorder.h"
 #include "peakmemory.h"
+#include "support/castserver.h"
+#include "support/messageboxes.h"
+#include "support/testconfig.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -12,7 +15,6 @@
 #include <QJsonObject>
 #include <QNetworkReply>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSslKey>
 #include <QSslSocket>
@@ -48,19 +50,6 @@ private:
     QSslCertificate m_certificate;
     QSslKey m_key;
 };
-
-// Starts cast-server with args on a free port, logging into dir; returns its
-// base URL, or an empty string when it did not come up.
-QString startCastServer(QProcess &server, const QTemporaryDir &dir, const QStringList &args) {
-    server.start(QStringLiteral(CAST_SERVER_PATH),
-                 args + QStringList{QStringLiteral("--port"), QStringLiteral("0"),
-                                    QStringLiteral("--log"),
-                                    dir.filePath(QStringLiteral("requests.jsonl"))});
-    if (!server.waitForStarted(5000) || !server.waitForReadyRead(10000)) {
-        return QString();
-    }
-    return QRegularExpression(QStringLiteral("base=(\\S+)")).match(server.readLine()).captured(1);
-}
 
 // Answers one request with a fixed gzip-encoded JSON body and records the
 // Accept-Encoding the request carried.
@@ -284,12 +273,10 @@ void TestNetworkUtil::postSendsIndentedUtf8Json() {
 }
 
 void TestNetworkUtil::signaturesAgreeWithCastServer() {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString logPath = dir.filePath(QStringLiteral("requests.jsonl"));
-    QProcess server;
-    const QString base = startCastServer(server, dir, {});
-    QVERIFY2(!base.isEmpty(), qPrintable(server.errorString()));
+    TestServer server;
+    const QString error = server.start({});
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    const QString base = server.baseUrl();
 
     NetworkUtil util(true);
     QSignalSpy finished(&util, &NetworkUtil::networkFinished);
@@ -307,14 +294,11 @@ void TestNetworkUtil::signaturesAgreeWithCastServer() {
     util.sendPostRequest(disconnectUrl);
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, 10000);
 
-    QFile log(logPath);
-    QVERIFY(log.open(QIODevice::ReadOnly));
-    const QList<QByteArray> lines = log.readAll().trimmed().split('\n');
-    QCOMPARE(lines.size(), 2);
+    const QList<QJsonObject> entries = server.requests();
+    QCOMPARE(entries.size(), 2);
     QString heartCode;
-    for (const QByteArray &line : lines) {
-        const QJsonObject entry = QJsonDocument::fromJson(line).object();
-        QVERIFY2(entry.value("sign_ok").toBool(), line.constData());
+    for (const QJsonObject &entry : entries) {
+        QVERIFY2(entry.value("sign_ok").toBool(), QJsonDocument(entry).toJson().constData());
         QCOMPARE(entry.value("reply_code").toInt(), 200);
         // The two requests travel side by side: either may be logged first.
         if (entry.value("exchange").toString() == QLatin1String("heart")) {
@@ -322,21 +306,18 @@ void TestNetworkUtil::signaturesAgreeWithCastServer() {
         }
     }
     QCOMPARE(heartCode, QStringLiteral("A&B=C #+客"));
-    server.terminate();
-    QVERIFY(server.waitForFinished(5000));
 }
 
 // Replies sent in pieces without a length: 1 MiB is read whole, one byte
 // more aborts the request, which reaches its user as a failed request and
 // shows no time-out box.
 void TestNetworkUtil::repliesOverOneMiBAreAborted() {
-    QTemporaryDir dir;
-    QProcess server;
-    const QString base =
-        startCastServer(server, dir,
-                        {QStringLiteral("--pad"), QStringLiteral("heart:1048576"),
-                         QStringLiteral("--pad"), QStringLiteral("disconnect:1048577")});
-    QVERIFY2(!base.isEmpty(), qPrintable(server.errorString()));
+    TestServer server;
+    const QString error =
+        server.start({QStringLiteral("--pad"), QStringLiteral("heart:1048576"),
+                      QStringLiteral("--pad"), QStringLiteral("disconnect:1048577")});
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    const QString base = server.baseUrl();
 
     NetworkUtil util(true);
     util.setReplyTimeout(2000);
@@ -358,8 +339,6 @@ void TestNetworkUtil::repliesOverOneMiBAreAborted() {
     // Past the watch: the aborted reply counts as finished, not as timed out.
     QTest::qWait(2500);
     QCOMPARE(timedOut.size(), 0);
-    server.terminate();
-    QVERIFY(server.waitForFinished(5000));
 }
 
 // A 200 MiB JSON reply gzip-encoded into a few hundred KiB: the request

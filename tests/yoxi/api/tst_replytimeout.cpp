@@ -5,6 +5,7 @@
 #include "api/network/qreplytimeout.h"
 #include "apitestsupport.h"
 #include "httprecorder.h"
+#include "support/messageboxes.h"
 #include "ui/basedialog/basedialog.h"
 #include "ui/basedialog/messagebox.h"
 
@@ -96,7 +97,7 @@ void TestReplyTimeout::timeOutBoxIsModalWithOkAlone() {
     showRequestTimeoutBox();
     QCOMPARE(visibleBoxes().size(), 1);
     BaseDialog *box = visibleBoxes().first();
-    QCOMPARE(boxText(box), serverError);
+    QCOMPARE(messageText(box), serverError);
     QVERIFY(box->isModal());
     QVERIFY(box->testAttribute(Qt::WA_DeleteOnClose));
     const auto ok = box->findChild<QPushButton *>(QStringLiteral("ok_button"));

@@ -2,8 +2,11 @@
 // library: code entry, refusals, a started cast, engine notifications,
 // quitting and closing.
 #include "capture/fakeengine.h"
-#include "mainwindow/flowsupport.h"
 #include "peakmemory.h"
+#include "support/castserver.h"
+#include "support/childwidget.h"
+#include "support/messageboxes.h"
+#include "support/testconfig.h"
 
 #include "ui/basedialog/basedialog.h"
 #include "ui/castingwindow/cancelwindow.h"
@@ -43,14 +46,6 @@ private:
 };
 QtMessageHandler LogRecorder::s_previous = nullptr;
 QStringList LogRecorder::s_messages;
-
-template <typename T> T *child(QWidget *window, const char *name) {
-    T *found = window->findChild<T *>(QLatin1String(name));
-    if (!found) {
-        qFatal("missing widget %s", name);
-    }
-    return found;
-}
 
 // The engine's start as the fake engine recorded it.
 struct EngineStart {

@@ -1,7 +1,10 @@
 // The main window's side flows against the test cast server: the agreement at
 // the first start, the upgrade check, the upgrade prompt with the download
 // dialog, and the hover behaviour of the help popup and the upgrade tip.
-#include "mainwindow/flowsupport.h"
+#include "support/castserver.h"
+#include "support/childwidget.h"
+#include "support/messageboxes.h"
+#include "support/testconfig.h"
 
 #include "ui/basedialog/basedialog.h"
 #include "ui/downloaddialog/downloaddialog.h"
@@ -20,14 +23,6 @@
 #include <memory>
 
 namespace {
-template <typename T> T *child(QWidget *window, const char *name) {
-    T *found = window->findChild<T *>(QLatin1String(name));
-    if (!found) {
-        qFatal("missing widget %s", name);
-    }
-    return found;
-}
-
 template <typename T> QList<T *> visibleTopLevels() {
     QList<T *> found;
     for (QWidget *widget : QApplication::topLevelWidgets()) {

@@ -1,4 +1,5 @@
 // The confirm dialog: result only through OK, button placement, mask, drag.
+#include "support/childwidget.h"
 #include "ui/basedialog/basedialog.h"
 
 #include <QElapsedTimer>
@@ -8,14 +9,6 @@
 #include <QtTest>
 
 namespace {
-template <typename T> T *child(QWidget *dialog, const char *name) {
-    T *widget = dialog->findChild<T *>(QLatin1String(name));
-    if (!widget) {
-        qFatal("missing child %s", name);
-    }
-    return widget;
-}
-
 // Runs the dialog modally and performs the action once its loop runs.
 int execWith(BaseDialog *dialog, const std::function<void()> &action) {
     QTimer::singleShot(0, dialog, action);

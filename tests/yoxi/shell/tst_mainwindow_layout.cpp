@@ -1,5 +1,6 @@
 // The main window's size rule and widget placement on a real 1920x1080 X
 // screen (Xvfb). Exits with 77 (skipped) when there is no display.
+#include "support/childwidget.h"
 #include "ui/mainwindow/mainwindow.h"
 
 #include <QApplication>
@@ -11,16 +12,6 @@
 #include <QScreen>
 #include <QTextBrowser>
 #include <QtTest>
-
-namespace {
-QWidget *widget(QWidget *window, const char *name) {
-    QWidget *found = window->findChild<QWidget *>(QLatin1String(name));
-    if (!found) {
-        qFatal("missing widget %s", name);
-    }
-    return found;
-}
-} // namespace
 
 class MainWindowLayoutTest : public QObject {
     Q_OBJECT
@@ -69,66 +60,69 @@ private slots:
     void widgetPositions() {
         QFETCH(QByteArray, name);
         QFETCH(QPoint, position);
-        QCOMPARE(widget(window, name.constData())->pos(), position);
+        QCOMPARE(child<QWidget>(window, name.constData())->pos(), position);
     }
 
     // The radio buttons and the help label are as high as their texts need
     // (at least their form heights); the rules place them by that height.
     void bottomCorners() {
-        QWidget *origin = widget(window, "q_radio_origin");
+        QWidget *origin = child<QWidget>(window, "q_radio_origin");
         QVERIFY(origin->height() >= 19);
         QCOMPARE(origin->pos(), QPoint(20, 540 - 20 - origin->height()));
-        QCOMPARE(widget(window, "q_radio_fullscreen")->pos(), QPoint(91, origin->y()));
+        QCOMPARE(child<QWidget>(window, "q_radio_fullscreen")->pos(), QPoint(91, origin->y()));
 
-        QWidget *help = widget(window, "help");
+        QWidget *help = child<QWidget>(window, "help");
         QVERIFY(help->height() >= 16);
         QCOMPARE(help->pos(), QPoint(697, 540 - 18 - help->height()));
-        QWidget *sign = widget(window, "helpSign");
+        QWidget *sign = child<QWidget>(window, "helpSign");
         QCOMPARE(sign->pos(), QPoint(677, help->y() + help->height() / 2 - 6));
     }
 
     // The help popup is as tall as its six paragraphs need, never scrolls,
     // and sits 20 pixels from the right edge.
     void helpPopupFitsItsText() {
-        auto *content = static_cast<QTextBrowser *>(widget(window, "helpContent"));
+        auto *content = static_cast<QTextBrowser *>(child<QWidget>(window, "helpContent"));
         QVERIFY(content->height() >= 171);
         QCOMPARE(content->x(), 457);
         QCOMPARE(content->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
         QVERIFY(content->document()->size().height() <= content->contentsRect().height());
     }
 
-    void midPicture() { QCOMPARE(widget(window, "mid")->geometry(), QRect(166, 26, 436, 385)); }
+    void midPicture() {
+        QCOMPARE(child<QWidget>(window, "mid")->geometry(), QRect(166, 26, 436, 385));
+    }
 
     void bottomRowFromTheRight() {
-        QWidget *help = widget(window, "help");
-        QWidget *sign = widget(window, "helpSign");
-        QWidget *version = widget(window, "q_version");
-        QWidget *upgrade = widget(window, "q_upgrade");
+        QWidget *help = child<QWidget>(window, "help");
+        QWidget *sign = child<QWidget>(window, "helpSign");
+        QWidget *version = child<QWidget>(window, "q_version");
+        QWidget *upgrade = child<QWidget>(window, "q_upgrade");
         QCOMPARE(window->width() - help->geometry().right() - 1, 20);
         QCOMPARE(help->x() - sign->geometry().right() - 1, 7);
         QCOMPARE(sign->x() - version->geometry().right() - 1, 10);
         QCOMPARE(version->x() - upgrade->geometry().right() - 1, 10);
-        QCOMPARE(help->y() - widget(window, "helpContent")->geometry().bottom(), 11);
+        QCOMPARE(help->y() - child<QWidget>(window, "helpContent")->geometry().bottom(), 11);
     }
 
     void visibilityAndTexts() {
-        QVERIFY(widget(window, "quitcast")->isHidden());
-        QVERIFY(widget(window, "helpContent")->isHidden());
-        QVERIFY(widget(window, "q_upgrade")->isHidden());
-        QVERIFY(widget(window, "q_grade_tip")->isHidden());
-        QVERIFY(widget(window, "q_polygon")->isHidden());
-        QVERIFY(!widget(window, "yoxiButton")->isEnabled());
-        auto *code = static_cast<QLineEdit *>(widget(window, "yoxiCode"));
+        QVERIFY(child<QWidget>(window, "quitcast")->isHidden());
+        QVERIFY(child<QWidget>(window, "helpContent")->isHidden());
+        QVERIFY(child<QWidget>(window, "q_upgrade")->isHidden());
+        QVERIFY(child<QWidget>(window, "q_grade_tip")->isHidden());
+        QVERIFY(child<QWidget>(window, "q_polygon")->isHidden());
+        QVERIFY(!child<QWidget>(window, "yoxiButton")->isEnabled());
+        auto *code = static_cast<QLineEdit *>(child<QWidget>(window, "yoxiCode"));
         QCOMPARE(code->placeholderText(), QStringLiteral("请输入六位投屏码"));
         QCOMPARE(code->maxLength(), 6);
         QCOMPARE(code->textMargins(), QMargins(38, 1, 1, 1));
         QVERIFY(!code->testAttribute(Qt::WA_InputMethodEnabled));
-        QCOMPARE(static_cast<QLabel *>(widget(window, "q_version"))->text(), QStringLiteral("V "));
+        QCOMPARE(static_cast<QLabel *>(child<QWidget>(window, "q_version"))->text(),
+                 QStringLiteral("V "));
         QCOMPARE(window->windowTitle(), QStringLiteral("岚栖投屏"));
     }
 
     void helpTextHasSixParagraphs() {
-        auto *content = static_cast<QTextBrowser *>(widget(window, "helpContent"));
+        auto *content = static_cast<QTextBrowser *>(child<QWidget>(window, "helpContent"));
         const QString text = content->toPlainText();
         QCOMPARE(content->document()->blockCount(), 6);
         QVERIFY(text.contains(QStringLiteral("与TV接入同一WI-FI")));

@@ -3,7 +3,8 @@
 // the first argument: terms.png, download-progress.png,
 // download-complete.png, download-failed.png. Run under scripts/test-session.
 #include "app/config/configutil.h"
-#include "sideflowsupport.h"
+#include "support/castserver.h"
+#include "support/testconfig.h"
 #include "ui/downloaddialog/downloaddialog.h"
 #include "ui/progressbar/qroundprogressbar.h"
 #include "ui/termsdialog/termsdialog.h"
@@ -60,9 +61,10 @@ int main(int argc, char **argv) {
     }
     package.close();
     ConfigScope scope;
-    CastServerProcess server;
-    if (!server.start({"--files", served.path()})) {
-        qCritical().noquote() << server.error();
+    TestServer server;
+    const QString error = server.start({"--files", served.path()});
+    if (!error.isEmpty()) {
+        qCritical().noquote() << error;
         return 1;
     }
 

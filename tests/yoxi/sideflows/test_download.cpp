@@ -4,7 +4,8 @@
 #include "api/download/downloadutil.h"
 #include "app/config/configutil.h"
 #include "peakmemory.h"
-#include "sideflowsupport.h"
+#include "support/castserver.h"
+#include "support/testconfig.h"
 #include "ui/downloaddialog/downloaddialog.h"
 #include "ui/progressbar/qroundprogressbar.h"
 
@@ -37,7 +38,7 @@ void writeFile(const QString &path, const QByteArray &data) {
     QCOMPARE(file.write(data), qint64(data.size()));
 }
 
-int requestsFor(const CastServerProcess &server, const QString &name) {
+int requestsFor(const TestServer &server, const QString &name) {
     int count = 0;
     for (const QJsonObject &entry : server.requests()) {
         count += entry.value("path").toString().endsWith("/" + name) ? 1 : 0;
@@ -183,7 +184,7 @@ private:
     QTemporaryDir m_served;
     QTemporaryDir m_target;
     QByteArray m_package;
-    CastServerProcess m_server;
+    TestServer m_server;
     ConfigScope m_config;
 };
 
@@ -201,7 +202,8 @@ void DownloadTest::initTestCase() {
     m_package.replace(0, 2, "MZ");
     writeFile(m_served.filePath(packageName), m_package);
     writeFile(m_served.filePath("errorpage.html"), "<html><body>502 Bad Gateway</body></html>");
-    QVERIFY2(m_server.start({"--files", m_served.path()}), qPrintable(m_server.error()));
+    const QString error = m_server.start({"--files", m_served.path()});
+    QVERIFY2(error.isEmpty(), qPrintable(error));
 }
 
 void DownloadTest::init() {

@@ -1,7 +1,8 @@
 // The install report as cast-server receives it.
 #include "api/install/active.h"
 #include "app/config/configutil.h"
-#include "sideflowsupport.h"
+#include "support/castserver.h"
+#include "support/testconfig.h"
 
 #include <QSysInfo>
 #include <QtTest>
@@ -14,8 +15,9 @@ private slots:
 
 void InstallReportTest::everyReportIsSentSignedWithFixedFields() {
     ConfigScope scope;
-    CastServerProcess server;
-    QVERIFY2(server.start({}), qPrintable(server.error()));
+    TestServer server;
+    const QString error = server.start({});
+    QVERIFY2(error.isEmpty(), qPrintable(error));
     ConfigUtil config;
     config.setValue(config.serverUrl, server.baseUrl());
 

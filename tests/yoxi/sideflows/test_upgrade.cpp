@@ -4,7 +4,8 @@
 #include "api/upgrade/packagename.h"
 #include "api/upgrade/yoxiupgrade.h"
 #include "app/config/configutil.h"
-#include "sideflowsupport.h"
+#include "support/castserver.h"
+#include "support/testconfig.h"
 
 #include <QNetworkReply>
 #include <QtTest>
@@ -279,12 +280,13 @@ void UpgradeTest::unusableRepliesChangeNothing() {
 }
 
 void UpgradeTest::checkAgainstServerSignsAndAnnounces() {
-    CastServerProcess server;
+    TestServer server;
     // The name hides a direction change (U+202E) and a zero-width space.
     const QString name = QString::fromUtf8("../../evil/se\u202Etu\u200Bp.exe");
-    QVERIFY2(server.start({"--upgrade-version", "2.1.0", "--upgrade-name", name, "--upgrade-type",
-                           "1", "--upgrade-url", "http://127.0.0.1:9/files/setup.exe"}),
-             qPrintable(server.error()));
+    const QString error =
+        server.start({"--upgrade-version", "2.1.0", "--upgrade-name", name, "--upgrade-type", "1",
+                      "--upgrade-url", "http://127.0.0.1:9/files/setup.exe"});
+    QVERIFY2(error.isEmpty(), qPrintable(error));
     ConfigUtil config;
     config.setValue(config.serverUrl, server.baseUrl());
 
@@ -318,8 +320,9 @@ void UpgradeTest::checkAgainstServerSignsAndAnnounces() {
 }
 
 void UpgradeTest::checkAgainstServerWithoutUpgradeNoticesNothing() {
-    CastServerProcess server;
-    QVERIFY2(server.start({}), qPrintable(server.error()));
+    TestServer server;
+    const QString error = server.start({});
+    QVERIFY2(error.isEmpty(), qPrintable(error));
     ConfigUtil config;
     config.setValue(config.serverUrl, server.baseUrl());
 

@@ -2,7 +2,10 @@
 // 1920x1080 X screen and checks that each shows its whole text (see
 // textfit.h). With YOXI_SCREENSHOT_DIR set, saves a picture of every state
 // there as <state>.png.
-#include "mainwindow/flowsupport.h"
+#include "support/castserver.h"
+#include "support/childwidget.h"
+#include "support/messageboxes.h"
+#include "support/testconfig.h"
 #include "textfit.h"
 
 #include "app/config/configutil.h"
@@ -35,14 +38,6 @@ const char longMessage[] =
     "服务器繁忙：当前排队设备较多，您的投屏请求暂时无法处理。请确认TV端已打开投屏应用并停留在投屏"
     "码页面，稍等一分钟后重新输入投屏码再试；如多次失败请联系客服并提供请求编号"
     "REQ-20261207-172543-8f3a9c2e7b1d4e6f0a5b。";
-
-template <typename T> T *child(QWidget *window, const char *name) {
-    T *found = window->findChild<T *>(QLatin1String(name));
-    if (!found) {
-        qFatal("missing widget %s", name);
-    }
-    return found;
-}
 
 void sendEvent(QObject *target, QEvent::Type type) {
     QEvent event(type);
