@@ -16,7 +16,7 @@
 // nor has the window scene, a desktop of text with one 640x360 window of
 // moving colour bands in the middle (window-video). For each scene the
 // engine reports how many of the converted picture's bands it converted.
-#include "child_process.h"
+#include "childprocess.h"
 #include "pixpipe.h"
 #include "video/conversion_counts.h"
 
@@ -36,7 +36,7 @@
 
 namespace {
 
-using pixpipe::test::ChildProcess;
+using test_support::ChildProcess;
 
 constexpr int kSentWidth = 1280;
 constexpr int kSentHeight = 720;

@@ -1,6 +1,6 @@
 // Whole casts with sound: the AAC that reaches a receiver, audio failures that
 // leave the picture flowing, and the system sound under PulseAudio.
-#include "child_process.h"
+#include "childprocess.h"
 #include "fake_receiver.h"
 #include "log_capture.h"
 #include "pixpipe.h"
@@ -242,7 +242,7 @@ protected:
     // Casts for the given time to a cast-receiver that states audioRate in
     // its ADTS headers, then decodes the audio.aac it wrote.
     test::DecodedSound castAndDecode(std::chrono::milliseconds duration, const char *audioRate) {
-        test::ChildProcess receiver(
+        test_support::ChildProcess receiver(
             {CAST_RECEIVER_PATH, "--port", "0", "--out", m_out.string(), "--audio-rate", audioRate},
             true);
         EXPECT_TRUE(receiver.started());
@@ -287,10 +287,10 @@ TEST_F(ReceivedSoundTest, TheSystemSoundReachesTheReceiver) {
     useSources(sources.audio);
 
     // What the machine plays: a 1 kHz tone into the default sink.
-    test::ChildProcess player({"ffmpeg", "-nostdin", "-loglevel", "error", "-re", "-f", "lavfi",
-                               "-i", "sine=frequency=1000:sample_rate=48000", "-t", "20", "-f",
-                               "pulse", "yoxi-test-tone"},
-                              false);
+    test_support::ChildProcess player({"ffmpeg", "-nostdin", "-loglevel", "error", "-re", "-f",
+                                       "lavfi", "-i", "sine=frequency=1000:sample_rate=48000", "-t",
+                                       "20", "-f", "pulse", "yoxi-test-tone"},
+                                      false);
     ASSERT_TRUE(player.started());
     // FFmpeg's pulse input records at 48000 Hz unless told otherwise.
     const test::DecodedSound sound = castAndDecode(5s, "48000");

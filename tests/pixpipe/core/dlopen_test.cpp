@@ -1,6 +1,7 @@
 // A host program's view of the engine: it loads the shared library by path,
 // resolves the three functions by name, and casts to the test receiver
 // process until the receiver ends the cast with its quit message.
+#include "childprocess.h"
 #include "pixpipe.h"
 
 #include <nlohmann/json.hpp>
@@ -41,17 +42,13 @@ TEST(LoadedLibrary, CastsToCastReceiverUntilItsQuitMessage) {
     const std::filesystem::path out =
         std::filesystem::temp_directory_path() / ("pixpipe-dlopen-" + std::to_string(getpid()));
     std::filesystem::remove_all(out);
-    FILE *receiver = popen(("exec timeout 30 '" CAST_RECEIVER_PATH "' --port 0 --quit-after 2 "
-                            "--out '" +
-                            out.string() + "'")
-                               .c_str(),
-                           "r");
-    ASSERT_NE(receiver, nullptr);
-    char line[256] = {};
-    std::cmatch match;
-    ASSERT_TRUE(fgets(line, sizeof line, receiver) &&
-                std::regex_search(line, match, std::regex("listening control=(\\d+)")))
-        << line;
+    test_support::ChildProcess receiver({"timeout", "30", CAST_RECEIVER_PATH, "--port", "0",
+                                         "--quit-after", "2", "--out", out.string()},
+                                        true);
+    ASSERT_TRUE(receiver.started());
+    const std::string line = receiver.readLine();
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(line, match, std::regex("listening control=(\\d+)"))) << line;
     int port = std::stoi(match[1]);
 
     void *library = dlopen(PIXPIPE_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
@@ -88,9 +85,10 @@ TEST(LoadedLibrary, CastsToCastReceiverUntilItsQuitMessage) {
         EXPECT_TRUE(notified == 0 || (notified >= 1005 && notified <= 1011)) << notified;
     EXPECT_EQ(std::count(notifications.codes.begin(), notifications.codes.end(), 0), 1);
 
-    while (fgets(line, sizeof line, receiver))
+    while (!receiver.readLine().empty())
         continue;
-    EXPECT_EQ(pclose(receiver), 0);
+    EXPECT_TRUE(receiver.waitForExit(std::chrono::seconds(30)));
+    EXPECT_EQ(receiver.exitStatus(), 0);
     std::ifstream statsFile(out / "stats.json");
     ASSERT_TRUE(statsFile.good());
     nlohmann::json stats = nlohmann::json::parse(statsFile);

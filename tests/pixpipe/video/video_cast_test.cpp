@@ -1,5 +1,6 @@
 // Whole casts through the exported functions: the video reaches a receiver
 // as H.264 of the size asked for.
+#include "childprocess.h"
 #include "fake_receiver.h"
 #include "h264_inspection.h"
 #include "lifecycle/cast_control.h"
@@ -318,14 +319,12 @@ TEST_F(StuckDeviceTest, AStopInterruptsADeviceThatWaitsForData) {
 
 #ifdef CAST_RECEIVER_PATH
 
-std::string commandOutput(const std::string &command) {
+std::string commandOutput(const std::vector<std::string> &arguments) {
+    test_support::ChildProcess command(arguments, true);
     std::string output;
-    if (FILE *pipe = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (fgets(buffer, sizeof buffer, pipe))
-            output += buffer;
-        pclose(pipe);
-    }
+    for (std::string line = command.readLine(); !line.empty(); line = command.readLine())
+        output += line;
+    command.waitForExit(30s);
     return output;
 }
 
@@ -340,15 +339,12 @@ TEST(VideoCastTest, CastsTheScreenToCastReceiverAsH264) {
     // The receiver prints its ports, then ends (closing its output) when
     // the cast has ended and stats.json is written. The time limit ends it
     // too when a failed check leaves the cast unfinished.
-    FILE *receiver = popen(
-        ("exec timeout 30 '" CAST_RECEIVER_PATH "' --port 0 --out '" + out.string() + "'").c_str(),
-        "r");
-    ASSERT_NE(receiver, nullptr);
-    char ready[256] = {};
-    std::cmatch match;
-    ASSERT_TRUE(fgets(ready, sizeof ready, receiver) &&
-                std::regex_search(ready, match, std::regex("listening control=(\\d+)")))
-        << ready;
+    test_support::ChildProcess receiver(
+        {"timeout", "30", CAST_RECEIVER_PATH, "--port", "0", "--out", out.string()}, true);
+    ASSERT_TRUE(receiver.started());
+    const std::string ready = receiver.readLine();
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(ready, match, std::regex("listening control=(\\d+)"))) << ready;
     const int port = std::stoi(match[1]);
 
     void *library = dlopen(PIXPIPE_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
@@ -362,9 +358,10 @@ TEST(VideoCastTest, CastsTheScreenToCastReceiverAsH264) {
     ASSERT_EQ(start(host, port, code, 1280, 720), 1);
     std::this_thread::sleep_for(5s);
     EXPECT_EQ(stop(), 0);
-    while (fgets(ready, sizeof ready, receiver))
+    while (!receiver.readLine().empty())
         continue;
-    EXPECT_EQ(pclose(receiver), 0);
+    EXPECT_TRUE(receiver.waitForExit(30s));
+    EXPECT_EQ(receiver.exitStatus(), 0);
 
     std::ifstream statsFile(out / "stats.json");
     ASSERT_TRUE(statsFile.good());
@@ -372,9 +369,9 @@ TEST(VideoCastTest, CastsTheScreenToCastReceiverAsH264) {
     EXPECT_GE(stats["video"]["messages"].get<int>(), 60);
     EXPECT_EQ(stats["start_code"], "XVFB01");
 
-    const std::string probe = commandOutput("ffprobe -v error -select_streams v:0 -show_entries "
-                                            "stream=codec_name,width,height -of csv=p=0 '" +
-                                            (out / "video.h264").string() + "'");
+    const std::string probe = commandOutput({"ffprobe", "-v", "error", "-select_streams", "v:0",
+                                             "-show_entries", "stream=codec_name,width,height",
+                                             "-of", "csv=p=0", (out / "video.h264").string()});
     EXPECT_EQ(probe, "h264,1280,720\n");
     std::filesystem::remove_all(out);
 }

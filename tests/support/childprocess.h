@@ -1,5 +1,5 @@
-// A helper program run by a test or a benchmark: cast-receiver, or ffmpeg
-// playing a tone.
+// A helper program run by a test or a benchmark (cast-receiver, ffmpeg,
+// ffprobe): started without a shell, its output read line by line, waited for.
 #pragma once
 
 #include <sys/resource.h>
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace pixpipe::test {
+namespace test_support {
 
 class ChildProcess {
 public:
@@ -25,6 +25,9 @@ public:
     // The next line of the child's output; empty at its end.
     std::string readLine();
     bool waitForExit(std::chrono::milliseconds timeout);
+    // The child's wait status (0 for a normal exit with code 0), once it has
+    // ended; -1 before.
+    int exitStatus() const { return m_status; }
     // SIGTERM, then waits for the child.
     void terminate();
     // What the child used (CPU times, peak resident size), once it has ended.
@@ -33,7 +36,8 @@ public:
 private:
     pid_t m_pid = -1;
     rusage m_usage{};
+    int m_status = -1;
     FILE *m_output = nullptr;
 };
 
-} // namespace pixpipe::test
+} // namespace test_support

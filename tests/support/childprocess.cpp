@@ -1,4 +1,4 @@
-#include "child_process.h"
+#include "childprocess.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -10,7 +10,7 @@
 
 extern char **environ;
 
-namespace pixpipe::test {
+namespace test_support {
 
 ChildProcess::ChildProcess(const std::vector<std::string> &arguments, bool captureOutput) {
     int fds[2] = {-1, -1};
@@ -60,7 +60,7 @@ std::string ChildProcess::readLine() {
 bool ChildProcess::waitForExit(std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (m_pid > 0) {
-        if (wait4(m_pid, nullptr, WNOHANG, &m_usage) == m_pid) {
+        if (wait4(m_pid, &m_status, WNOHANG, &m_usage) == m_pid) {
             m_pid = -1;
             return true;
         }
@@ -77,9 +77,9 @@ void ChildProcess::terminate() {
     kill(m_pid, SIGTERM);
     if (!waitForExit(std::chrono::seconds(5))) {
         kill(m_pid, SIGKILL);
-        wait4(m_pid, nullptr, 0, &m_usage);
+        wait4(m_pid, &m_status, 0, &m_usage);
         m_pid = -1;
     }
 }
 
-} // namespace pixpipe::test
+} // namespace test_support
