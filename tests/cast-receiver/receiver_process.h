@@ -2,7 +2,7 @@
 // exit status, and the ports from its ready line.
 #pragma once
 
-#include <sys/types.h>
+#include "childprocess.h"
 
 #include <chrono>
 #include <cstdint>
@@ -29,10 +29,7 @@ public:
     std::string errors();
 
 private:
-    void drain(int fd, std::string &into, bool block);
-    pid_t m_pid = -1;
-    int m_stdout = -1;
-    int m_stderr = -1;
+    test_support::ChildProcess m_child;
     std::string m_output;
     std::string m_errors;
     uint16_t m_controlPort = 0;

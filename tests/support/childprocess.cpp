@@ -1,6 +1,7 @@
 #include "childprocess.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -12,49 +13,91 @@ extern char **environ;
 
 namespace test_support {
 
-ChildProcess::ChildProcess(const std::vector<std::string> &arguments, bool captureOutput) {
-    int fds[2] = {-1, -1};
-    if (captureOutput && pipe(fds) != 0)
-        return;
+namespace {
+// Puts fd of the child on a new pipe (parent's end in *parentEnd) or on
+// /dev/null.
+bool redirect(posix_spawn_file_actions_t &actions, int fd, bool toPipe, int *parentEnd,
+              int *childEnd) {
+    if (!toPipe) {
+        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", O_WRONLY, 0);
+        return true;
+    }
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        return false;
+    posix_spawn_file_actions_adddup2(&actions, fds[1], fd);
+    *parentEnd = fds[0];
+    *childEnd = fds[1];
+    return true;
+}
+} // namespace
+
+ChildProcess::ChildProcess(const std::vector<std::string> &arguments, bool pipeOutput,
+                           bool pipeErrors) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    if (captureOutput) {
-        posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-    } else {
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    int childOutput = -1;
+    int childErrors = -1;
+    if (redirect(actions, STDOUT_FILENO, pipeOutput, &m_output, &childOutput) &&
+        redirect(actions, STDERR_FILENO, pipeErrors, &m_errors, &childErrors)) {
+        std::vector<char *> argv;
+        for (const std::string &argument : arguments)
+            argv.push_back(const_cast<char *>(argument.c_str()));
+        argv.push_back(nullptr);
+        if (posix_spawnp(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+            m_pid = -1;
     }
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    std::vector<char *> argv;
-    for (const std::string &argument : arguments)
-        argv.push_back(const_cast<char *>(argument.c_str()));
-    argv.push_back(nullptr);
-    if (posix_spawnp(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-        m_pid = -1;
     posix_spawn_file_actions_destroy(&actions);
-    if (captureOutput) {
-        close(fds[1]);
-        m_output = fdopen(fds[0], "r");
+    for (int fd : {childOutput, childErrors}) {
+        if (fd >= 0)
+            close(fd);
     }
 }
 
 ChildProcess::~ChildProcess() {
     if (m_pid > 0)
         terminate();
-    if (m_output)
-        fclose(m_output);
+    for (int fd : {m_output, m_errors}) {
+        if (fd >= 0)
+            close(fd);
+    }
 }
 
-std::string ChildProcess::readLine() {
+bool ChildProcess::readSome(Stream stream, std::string &into, std::chrono::milliseconds timeout) {
+    const int fd = descriptor(stream);
+    if (fd < 0)
+        return false;
+    pollfd waited{fd, POLLIN, 0};
+    if (poll(&waited, 1, static_cast<int>(timeout.count())) <= 0)
+        return false;
+    char buffer[4096];
+    const ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got <= 0)
+        return false;
+    into.append(buffer, static_cast<size_t>(got));
+    return true;
+}
+
+std::string ChildProcess::readToEnd(Stream stream) {
+    std::string text;
+    while (readSome(stream, text, std::chrono::hours(1)))
+        continue;
+    return text;
+}
+
+std::string ChildProcess::readLine(std::chrono::milliseconds timeout) {
     std::string line;
-    if (!m_output)
-        return line;
-    for (int c = fgetc(m_output); c != EOF; c = fgetc(m_output)) {
-        line += static_cast<char>(c);
-        if (c == '\n')
-            break;
-    }
+    pollfd waited{m_output, POLLIN, 0};
+    char c = 0;
+    while (m_output >= 0 && c != '\n' && poll(&waited, 1, static_cast<int>(timeout.count())) > 0 &&
+           read(m_output, &c, 1) == 1)
+        line.push_back(c);
     return line;
+}
+
+void ChildProcess::signal(int number) {
+    if (m_pid > 0)
+        kill(m_pid, number);
 }
 
 bool ChildProcess::waitForExit(std::chrono::milliseconds timeout) {
@@ -66,9 +109,15 @@ bool ChildProcess::waitForExit(std::chrono::milliseconds timeout) {
         }
         if (std::chrono::steady_clock::now() >= deadline)
             return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return true;
+}
+
+int ChildProcess::exitCode() const {
+    if (m_pid > 0 || m_status < 0)
+        return -1;
+    return WIFEXITED(m_status) ? WEXITSTATUS(m_status) : 128 + WTERMSIG(m_status);
 }
 
 void ChildProcess::terminate() {
