@@ -59,38 +59,23 @@ void QRoundProgressBar::setValue(int val) {
 }
 
 void QRoundProgressBar::setStartAngle(double angle) {
-    if (angle != m_startAngle) {
-        m_startAngle = angle;
-        update();
-    }
+    changeAndRepaint(m_startAngle, angle);
 }
 
 void QRoundProgressBar::setShape(int shape) {
-    if (shape != m_shape) {
-        m_shape = shape;
-        update();
-    }
+    changeAndRepaint(m_shape, shape);
 }
 
 void QRoundProgressBar::setRimWidth(double width) {
-    if (width != m_rimWidth) {
-        m_rimWidth = width;
-        update();
-    }
+    changeAndRepaint(m_rimWidth, width);
 }
 
 void QRoundProgressBar::setArcWidth(double width) {
-    if (width != m_arcWidth) {
-        m_arcWidth = width;
-        update();
-    }
+    changeAndRepaint(m_arcWidth, width);
 }
 
 void QRoundProgressBar::setLabelPattern(const QString &pattern) {
-    if (pattern != m_labelPattern) {
-        m_labelPattern = pattern;
-        update();
-    }
+    changeAndRepaint(m_labelPattern, pattern);
 }
 
 void QRoundProgressBar::clearLabelPattern() {
@@ -99,9 +84,8 @@ void QRoundProgressBar::clearLabelPattern() {
 }
 
 void QRoundProgressBar::setPrecision(int precision) {
-    if (precision >= 0 && precision != m_precision) {
-        m_precision = precision;
-        update();
+    if (precision >= 0) {
+        changeAndRepaint(m_precision, precision);
     }
 }
 

@@ -64,6 +64,13 @@ protected:
 private:
     // Share of the range covered by value, 0 to 1; 0 for an empty range.
     double fraction(double value) const;
+    // Stores value in member and repaints, when that changes the member.
+    template <typename T> void changeAndRepaint(T &member, const T &value) {
+        if (value != member) {
+            member = value;
+            update();
+        }
+    }
 
     double m_min = 0.0;
     double m_max = 100.0;
