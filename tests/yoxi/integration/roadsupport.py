@@ -11,7 +11,10 @@ import sys
 import time
 
 SKIP = 77
-SIGN_KEY = "5f0c2a9e7d41b3c86e2f90a1d4c7b358"
+# The program's request key, read from the one place it is written.
+with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..",
+                       "api", "network", "signkey.h"), encoding="utf-8") as header:
+    SIGN_KEY = re.search(r'requestSignKey\[\] = "([0-9a-f]+)"', header.read()).group(1)
 
 
 class Failure(Exception):
