@@ -16,6 +16,7 @@ class BaseDialog;
 
 class TestServer {
 public:
+    TestServer();
     ~TestServer();
 
     // Starts cast-server with args plus a free port and a request log.
