@@ -12,6 +12,7 @@
 
 class TestServer {
 public:
+    TestServer();
     ~TestServer();
 
     // Starts cast-server with args plus a free port and a request log.

@@ -5,8 +5,20 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QtTest>
+#include <qpa/qplatformscreen.h>
+#include <qpa/qwindowsysteminterface.h>
 
 #include <limits>
+
+namespace {
+// A monitor plugged in while the program runs.
+class PluggedScreen : public QPlatformScreen {
+public:
+    QRect geometry() const override { return QRect(0, 0, 2560, 1440); }
+    int depth() const override { return 32; }
+    QImage::Format format() const override { return QImage::Format_RGB32; }
+};
+} // namespace
 
 class DisplayTest : public QObject {
     Q_OBJECT
@@ -77,6 +89,15 @@ private slots:
         QCOMPARE(screen.getScreenHeight(), geometry.height());
         QCOMPARE(screen.getScreenSize(),
                  QStringLiteral("%1*%2").arg(geometry.width()).arg(geometry.height()));
+
+        // A monitor that becomes primary is measured; once it is unplugged
+        // (Qt deletes its screen) the one left is measured again.
+        auto *plugged = new PluggedScreen;
+        QWindowSystemInterface::handleScreenAdded(plugged, true);
+        QCOMPARE(screen.getScreenSize(), QStringLiteral("2560*1440"));
+        QWindowSystemInterface::handleScreenRemoved(plugged);
+        QCOMPARE(screen.getScreenWidth(), geometry.width());
+        QCOMPARE(screen.getScreenHeight(), geometry.height());
     }
 };
 
