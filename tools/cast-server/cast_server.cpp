@@ -128,6 +128,11 @@ CastServer::CastServer(ServerOptions options, RequestLog &log)
         int yes = 1;
         setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
     });
+    // Every client keeps its connections open between requests, and a
+    // program holds several (one per request object), each tying up a worker
+    // until it has been idle for the keep-alive time; httplib's default of 8
+    // workers would then make later clients wait for seconds.
+    server_.new_task_queue = [] { return new httplib::ThreadPool(64); };
     addRoutes();
 }
 
