@@ -31,11 +31,8 @@ constexpr int kHighestLoopbackEncodeRate = 48000;
 int failCapture(CastContext *cast, int code) {
     // The stop that left this thread behind has ended the cast; the failure
     // (often the device answering at last) concerns nobody now.
-    if (captureAbandoned(cast, CaptureSide::Audio)) {
-        logLine("audio capture thread left behind by the stop has ended (%d)\n", code);
-        cast->m_flagacap = 1;
+    if (endAbandonedCapture(cast, CaptureSide::Audio, code))
         return -1;
-    }
     // Cleared before the encode thread is woken, so that it cannot find the
     // queue empty while the flag still reads 1 and go back to waiting for good.
     cast->m_audioRunning = 0;
@@ -167,13 +164,7 @@ int audioCaptureThread(CastContext *cast) {
     if (failureCode != 0)
         return failCapture(cast, failureCode);
 
-    if (AVFrame *endMarker = newEndMarkerFrame())
-        queueCapturedFrame(cast, CaptureSide::Audio, endMarker);
-    if (captureAbandoned(cast, CaptureSide::Audio))
-        logLine("audio capture thread left behind by the stop has ended\n");
-    else
-        logLine("audio capture thread is exit\n");
-    cast->m_flagacap = 1;
+    finishCapture(cast, CaptureSide::Audio);
     return 1;
 }
 

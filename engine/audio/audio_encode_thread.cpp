@@ -4,7 +4,6 @@
 #include "lifecycle/cast_lifecycle.h"
 #include "lifecycle/engine_log.h"
 #include "lifecycle/worker_threads.h"
-#include "platform/clock.h"
 #include "queue/media_queues.h"
 
 namespace pixpipe {
@@ -58,13 +57,10 @@ int audioEncodeThread(CastContext *cast) {
             av_packet_free(&packet);
             return failEncode(cast, -1);
         }
-        packet->pts = wallClockStampMs();
-        packet->dts = packet->pts;
-        audioPacketQueue.add(packet, cast->m_audioRunning);
+        addStampedPacket(audioPacketQueue, packet, cast->m_audioRunning);
     }
 
-    if (AVPacket *endMarker = newEndMarkerPacket())
-        audioPacketQueue.add(endMarker, cast->m_audioRunning);
+    addEndMarker(audioPacketQueue, cast->m_audioRunning);
     logLine("audio encode thread is exit.\n");
     cast->m_flagaenc = 1;
     return 0;

@@ -75,6 +75,14 @@ void freeAudioMedia(CastContext *cast) {
     }
 }
 
+const char *captureThreadName(CaptureSide side) {
+    return side == CaptureSide::Video ? "capture thread" : "audio capture thread";
+}
+
+std::atomic<int32_t> &captureDoneFlag(CastContext *cast, CaptureSide side) {
+    return side == CaptureSide::Video ? cast->m_flagcap : cast->m_flagacap;
+}
+
 std::atomic<bool> &abandonedFlag(CastContext *cast, CaptureSide side) {
     return side == CaptureSide::Video ? cast->m_videoCaptureAbandoned
                                       : cast->m_audioCaptureAbandoned;
@@ -137,6 +145,24 @@ bool allWorkersDone(const CastContext *cast) {
 bool captureAbandoned(const CastContext *cast, CaptureSide side) {
     return side == CaptureSide::Video ? cast->m_videoCaptureAbandoned.load()
                                       : cast->m_audioCaptureAbandoned.load();
+}
+
+bool endAbandonedCapture(CastContext *cast, CaptureSide side, int code) {
+    if (!captureAbandoned(cast, side))
+        return false;
+    logLine("%s left behind by the stop has ended (%d)\n", captureThreadName(side), code);
+    captureDoneFlag(cast, side) = 1;
+    return true;
+}
+
+void finishCapture(CastContext *cast, CaptureSide side) {
+    if (AVFrame *marker = newEndMarkerFrame())
+        queueCapturedFrame(cast, side, marker);
+    if (captureAbandoned(cast, side))
+        logLine("%s left behind by the stop has ended\n", captureThreadName(side));
+    else
+        logLine("%s is exit\n", captureThreadName(side));
+    captureDoneFlag(cast, side) = 1;
 }
 
 void abandonStuckCaptures(CastContext *cast) {

@@ -72,6 +72,15 @@ void abandonStuckCaptures(CastContext *cast);
 
 bool captureAbandoned(const CastContext *cast, CaptureSide side);
 
+// For a capture thread that failed with code: when the stop has left it
+// behind, the cast has ended and the failure concerns nobody; logs that,
+// sets the thread's done flag and returns true. Otherwise touches nothing.
+bool endAbandonedCapture(CastContext *cast, CaptureSide side, int code);
+
+// The normal end of a capture thread: queues the end marker of its stream,
+// logs the end and sets the thread's done flag, its last touch of the cast.
+void finishCapture(CastContext *cast, CaptureSide side);
+
 // Adds a capture thread's frame to its queue (videoFrameQueue or
 // audioFrameQueue, waiting by the queue rules); an abandoned thread's frame
 // is freed instead, since the queue may belong to the next cast by now.

@@ -79,11 +79,8 @@ int setUpCapture(CastContext *cast, int *streamIndex) {
 
 int endCaptureWithError(CastContext *cast, int code) {
     // The stop that left this thread behind has ended the cast already.
-    if (captureAbandoned(cast, CaptureSide::Video)) {
-        logLine("capture thread left behind by the stop has ended (%d)\n", code);
-        cast->m_flagcap = 1;
+    if (endAbandonedCapture(cast, CaptureSide::Video, code))
         return -1;
-    }
     cast->m_flagcap = 1;
     cast->m_videoFrameEvent.set();
     failVideoSide(cast, code);
@@ -171,13 +168,7 @@ int videoCaptureThread(CastContext *cast) {
 
     captureUntilStopped(cast, streamIndex);
 
-    if (AVFrame *marker = newEndMarkerFrame())
-        queueCapturedFrame(cast, CaptureSide::Video, marker);
-    if (captureAbandoned(cast, CaptureSide::Video))
-        logLine("capture thread left behind by the stop has ended\n");
-    else
-        logLine("capture thread is exit\n");
-    cast->m_flagcap = 1;
+    finishCapture(cast, CaptureSide::Video);
     return 1;
 }
 

@@ -59,13 +59,10 @@ int videoEncodeThread(CastContext *cast) {
         }
         // An empty packet (the encoder had none ready) travels on as a
         // message of length 0, stamped like any other.
-        packet->pts = wallClockStampMs();
-        packet->dts = packet->pts;
-        videoPacketQueue.add(packet, cast->m_running);
+        addStampedPacket(videoPacketQueue, packet, cast->m_running);
     }
 
-    if (AVPacket *marker = newEndMarkerPacket())
-        videoPacketQueue.add(marker, cast->m_running);
+    addEndMarker(videoPacketQueue, cast->m_running);
     logLine("encode thread is exit\n");
     cast->m_flagenc = 1;
     return 1;

@@ -25,12 +25,11 @@ import re
 import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)),
                                 "..", "yoxi", "integration"))
-from roadsupport import (SKIP, Failure, check_signed, click, find_exchange, print_logs,  # noqa: E402
+from roadsupport import (Failure, check_signed, click, find_exchange, run_road,  # noqa: E402
                          start_and_read, stop_all, wait_for, xdotool)
 
 from PIL import Image  # noqa: E402
@@ -394,31 +393,23 @@ def main():
     if len(sys.argv) != 5:
         print(__doc__, file=sys.stderr)
         return 2
-    if not os.environ.get("DISPLAY"):
-        print("skipped: no X display (run under scripts/test-session)")
-        return SKIP
     setup, wine_run = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     bins = {"server": sys.argv[3], "receiver": sys.argv[4]}
-    work = tempfile.mkdtemp(prefix="yoxi-wine-")
-    wine = None
-    try:
+
+    def whole_road(work):
         wine = Wine(wine_run, work)
-        install(wine, setup)
-        main_window_and_road(wine, work, bins)
-        https_refused_for_its_certificate(wine, work)
-        upgrade_with_this_installer(wine, work, bins, setup)
-        uninstall(wine)
-    except (Failure, subprocess.TimeoutExpired) as failure:
-        print("FAILED:", failure, file=sys.stderr)
-        print_logs(work, ("road.log", "https.log", "upgrade.log", "receiver.log",
-                          "server.jsonl", "tls-server.log"))
-        if wine:
+        try:
+            install(wine, setup)
+            main_window_and_road(wine, work, bins)
+            https_refused_for_its_certificate(wine, work)
+            upgrade_with_this_installer(wine, work, bins, setup)
+            uninstall(wine)
+        finally:
             wine.kill_all()
-        print("outputs kept in", work, file=sys.stderr)
-        return 1
-    wine.kill_all()
-    shutil.rmtree(work, ignore_errors=True)
-    return 0
+
+    return run_road("yoxi-wine-", whole_road, ("road.log", "https.log", "upgrade.log",
+                                               "receiver.log", "server.jsonl", "tls-server.log"),
+                    (Failure, subprocess.TimeoutExpired))
 
 
 if __name__ == "__main__":

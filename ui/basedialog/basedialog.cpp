@@ -14,7 +14,7 @@ const qreal cornerRadius = 6.0;
 const int maxTextLines = 4;
 } // namespace
 
-BaseDialog::BaseDialog(QWidget *parent) : QDialog(parent), ui(new Ui::BaseDialog) {
+BaseDialog::BaseDialog(QWidget *parent) : FramelessDialog(parent), ui(new Ui::BaseDialog) {
     ui->setupUi(this);
 
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
@@ -93,16 +93,4 @@ void BaseDialog::on_close_button_clicked() {
 
 void BaseDialog::on_min_button_clicked() {
     showMinimized();
-}
-
-void BaseDialog::mousePressEvent(QMouseEvent *event) {
-    drag.press(event);
-}
-
-void BaseDialog::mouseMoveEvent(QMouseEvent *event) {
-    drag.move(event);
-}
-
-void BaseDialog::mouseReleaseEvent(QMouseEvent *event) {
-    drag.release(event);
 }

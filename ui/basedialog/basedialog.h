@@ -1,20 +1,16 @@
 #ifndef BASEDIALOG_H
 #define BASEDIALOG_H
 
-#include "ui/common/windowdrag.h"
-
-#include <QDialog>
+#include "ui/common/framelessdialog.h"
 
 namespace Ui {
 class BaseDialog;
 }
 
-class QMouseEvent;
-
 // The program's one message and question box: frameless, rounded, always on
 // top, with an OK and an optional Cancel button. The user's choice is the
 // standard dialog result: Accepted (1) only through OK.
-class BaseDialog : public QDialog {
+class BaseDialog : public FramelessDialog {
     Q_OBJECT
 
 public:
@@ -24,11 +20,6 @@ public:
     void setText(const QString &text);
     void setButtons(bool showOk, const QString &okText, bool showCancel, const QString &cancelText);
     void setTitleButtons(bool showClose, bool showMin);
-
-protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
 
 private slots:
     void on_ok_button_clicked();
@@ -40,7 +31,6 @@ private:
     Ui::BaseDialog *ui;
     // The text label's height in the form: enough for one line.
     int formTextHeight = 0;
-    WindowDrag drag{this};
 };
 
 #endif // BASEDIALOG_H

@@ -49,15 +49,3 @@ CancelWindow::~CancelWindow() {
 void CancelWindow::cancelCast() {
     emit cancelCastNoctice();
 }
-
-void CancelWindow::mousePressEvent(QMouseEvent *e) {
-    drag.press(e);
-}
-
-void CancelWindow::mouseMoveEvent(QMouseEvent *e) {
-    drag.move(e);
-}
-
-void CancelWindow::mouseReleaseEvent(QMouseEvent *e) {
-    drag.release(e);
-}

@@ -26,9 +26,10 @@ signals:
     void cancelCastNoctice();
 
 private slots:
-    void mousePressEvent(QMouseEvent *e) override;
-    void mouseMoveEvent(QMouseEvent *e) override;
-    void mouseReleaseEvent(QMouseEvent *e) override;
+    // Dragging of the frameless window, with any mouse button.
+    void mousePressEvent(QMouseEvent *e) override { drag.press(e); }
+    void mouseMoveEvent(QMouseEvent *e) override { drag.move(e); }
+    void mouseReleaseEvent(QMouseEvent *e) override { drag.release(e); }
     void cancelCast();
 
 private:

@@ -14,7 +14,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMouseEvent>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -37,7 +36,8 @@ bool openPackage(const QUrl &url) {
 
 } // namespace
 
-DownloadDialog::DownloadDialog(QWidget *parent) : QDialog(parent), ui(new Ui::DownloadDialog) {
+DownloadDialog::DownloadDialog(QWidget *parent)
+    : FramelessDialog(parent), ui(new Ui::DownloadDialog) {
     ui->setupUi(this);
     const int h = height();
 
@@ -227,16 +227,4 @@ void DownloadDialog::dismiss() {
 
 void DownloadDialog::on_min_button_clicked() {
     showMinimized();
-}
-
-void DownloadDialog::mousePressEvent(QMouseEvent *event) {
-    drag.press(event);
-}
-
-void DownloadDialog::mouseMoveEvent(QMouseEvent *event) {
-    drag.move(event);
-}
-
-void DownloadDialog::mouseReleaseEvent(QMouseEvent *event) {
-    drag.release(event);
 }

@@ -3,9 +3,8 @@
 
 #include "app/config/configutil.h"
 
-#include "ui/common/windowdrag.h"
+#include "ui/common/framelessdialog.h"
 
-#include <QDialog>
 #include <QPointer>
 #include <functional>
 
@@ -14,7 +13,6 @@ class DownloadDialog;
 }
 
 class DownloadUtil;
-class QMouseEvent;
 class QUrl;
 
 // Downloads the announced upgrade package into the user's download folder with
@@ -25,7 +23,7 @@ class QUrl;
 // Leaving through "稍后" or the close button reports closeClick(), after which
 // the program makes way for the upgrade; after a failed download it reports
 // failureDismissed() instead, and the program may go on.
-class DownloadDialog : public QDialog {
+class DownloadDialog : public FramelessDialog {
     Q_OBJECT
 public:
     // Opens the finished package; true when the system accepted it.
@@ -58,11 +56,6 @@ private slots:
     void on_close_button_clicked();
     void on_min_button_clicked();
 
-protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
-
 private:
     // The package's path in the download folder, or empty when the configured
     // name leaves no usable file name.
@@ -73,7 +66,6 @@ private:
     void dismiss();
 
     Ui::DownloadDialog *ui;
-    WindowDrag drag{this};
     // Outlives the dialog while a transfer runs and deletes itself when it
     // ends; shared with a dialog opened again during the transfer.
     QPointer<DownloadUtil> downloader;

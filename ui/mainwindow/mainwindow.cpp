@@ -292,15 +292,3 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event) {
     hoverPopups.handle(watched, event);
     return false;
 }
-
-void MainWindow::mousePressEvent(QMouseEvent *e) {
-    drag.press(e);
-}
-
-void MainWindow::mouseMoveEvent(QMouseEvent *e) {
-    drag.move(e);
-}
-
-void MainWindow::mouseReleaseEvent(QMouseEvent *e) {
-    drag.release(e);
-}

@@ -55,9 +55,10 @@ private slots:
     void doUpgrade();
     void quitTerms(int result);
     void slotCursorPositionChanged(int oldPosition, int newPosition);
-    void mousePressEvent(QMouseEvent *e) override;
-    void mouseMoveEvent(QMouseEvent *e) override;
-    void mouseReleaseEvent(QMouseEvent *e) override;
+    // Dragging of the frameless window, with any mouse button.
+    void mousePressEvent(QMouseEvent *e) override { drag.press(e); }
+    void mouseMoveEvent(QMouseEvent *e) override { drag.move(e); }
+    void mouseReleaseEvent(QMouseEvent *e) override { drag.release(e); }
     void closeWindow();
     void minimizeWindow();
     void startUpgradeSlot(bool result);

@@ -8,7 +8,6 @@
 #include <QDebug>
 #include <QFile>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QScrollBar>
 
 namespace {
@@ -26,7 +25,7 @@ QString agreementHtml() {
 
 } // namespace
 
-TermsDialog::TermsDialog(QWidget *parent) : QDialog(parent), ui(new Ui::TermsDialog) {
+TermsDialog::TermsDialog(QWidget *parent) : FramelessDialog(parent), ui(new Ui::TermsDialog) {
     ui->setupUi(this);
     ui->terms->setHtml(agreementHtml());
 
@@ -82,7 +81,7 @@ void TermsDialog::closeEvent(QCloseEvent *event) {
         event->ignore();
         return;
     }
-    QDialog::closeEvent(event);
+    FramelessDialog::closeEvent(event);
 }
 
 void TermsDialog::agree() {
@@ -97,20 +96,6 @@ void TermsDialog::noagree() {
     emit quitNotice(0);
 }
 
-// Presses on the buttons and the text browser stay with them; a press anywhere
-// else starts dragging the frameless dialog.
-void TermsDialog::mousePressEvent(QMouseEvent *event) {
-    drag.press(event);
-}
-
-void TermsDialog::mouseMoveEvent(QMouseEvent *event) {
-    drag.move(event);
-}
-
-void TermsDialog::mouseReleaseEvent(QMouseEvent *event) {
-    drag.release(event);
-}
-
 // The agreement must be answered with one of the two buttons: Escape would
 // close the dialog without an answer and leave the program running unaccepted.
 void TermsDialog::keyPressEvent(QKeyEvent *event) {
@@ -118,5 +103,5 @@ void TermsDialog::keyPressEvent(QKeyEvent *event) {
         event->accept();
         return;
     }
-    QDialog::keyPressEvent(event);
+    FramelessDialog::keyPressEvent(event);
 }

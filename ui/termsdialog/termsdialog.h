@@ -1,9 +1,7 @@
 #ifndef TERMSDIALOG_H
 #define TERMSDIALOG_H
 
-#include "ui/common/windowdrag.h"
-
-#include <QDialog>
+#include "ui/common/framelessdialog.h"
 
 namespace Ui {
 class TermsDialog;
@@ -12,7 +10,7 @@ class TermsDialog;
 // Shows the user service agreement and asks the user to accept it. The dialog
 // closes itself on either button and then reports the choice through
 // quitNotice: 1 for accept, 0 for decline.
-class TermsDialog : public QDialog {
+class TermsDialog : public FramelessDialog {
     Q_OBJECT
 public:
     explicit TermsDialog(QWidget *parent = nullptr);
@@ -26,9 +24,6 @@ public slots:
     void noagree();
 
 protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
@@ -36,7 +31,6 @@ private:
     void applyLayout();
 
     Ui::TermsDialog *ui;
-    WindowDrag drag{this};
 };
 
 #endif // TERMSDIALOG_H

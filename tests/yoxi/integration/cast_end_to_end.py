@@ -19,10 +19,9 @@ import os
 import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
-from roadsupport import (SKIP, Failure, check_signed, click, find_exchange, print_logs,
+from roadsupport import (SKIP, Failure, check_signed, click, find_exchange, run_road,
                          start_and_read, stop_all, visible_windows, wait_for, xdotool)
 
 TYPED = "ab12cd"
@@ -126,22 +125,12 @@ def main():
     if len(sys.argv) != 2:
         print(__doc__, file=sys.stderr)
         return 2
-    if not os.environ.get("DISPLAY"):
-        print("skipped: no X display (run under scripts/test-session)")
-        return SKIP
     if not os.environ.get("YOXI_PULSE_READY"):
         print("skipped: no PulseAudio server for the engine's sound capture")
         return SKIP
-    work = tempfile.mkdtemp(prefix="yoxi-e2e-")
-    try:
-        run(os.path.abspath(sys.argv[1]), work)
-    except Failure as failure:
-        print("FAILED:", failure, file=sys.stderr)
-        print_logs(work, ("yoxi.log", "receiver.log", "server.jsonl"))
-        print("outputs kept in", work, file=sys.stderr)
-        return 1
-    shutil.rmtree(work, ignore_errors=True)
-    return 0
+    yoxi = os.path.abspath(sys.argv[1])
+    return run_road("yoxi-e2e-", lambda work: run(yoxi, work),
+                    ("yoxi.log", "receiver.log", "server.jsonl"))
 
 
 if __name__ == "__main__":

@@ -6,8 +6,10 @@ import hashlib
 import json
 import os
 import re
+import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
 SKIP = 77
@@ -114,3 +116,22 @@ def print_logs(work, names):
             with open(path, errors="replace") as log:
                 print("---- %s (last lines)\n%s" % (name, "".join(log.readlines()[-40:])),
                       file=sys.stderr)
+
+
+def run_road(prefix, road, log_names, failures=(Failure,)):
+    """Runs road(work) in a new work folder, removed after a pass; after a
+    failure the named logs are printed and the folder is kept. Skipped
+    without an X display. Returns the exit status."""
+    if not os.environ.get("DISPLAY"):
+        print("skipped: no X display (run under scripts/test-session)")
+        return SKIP
+    work = tempfile.mkdtemp(prefix=prefix)
+    try:
+        road(work)
+    except failures as failure:
+        print("FAILED:", failure, file=sys.stderr)
+        print_logs(work, log_names)
+        print("outputs kept in", work, file=sys.stderr)
+        return 1
+    shutil.rmtree(work, ignore_errors=True)
+    return 0
