@@ -41,6 +41,16 @@ int startCastTo(uint16_t port, const char *code) {
     return startCapture(const_cast<char *>("127.0.0.1"), port, const_cast<char *>(code), 0, 0);
 }
 
+::testing::AssertionResult startRecordedCast(FakeReceiver &receiver, CallbackRecorder &recorder) {
+    const int started = startCastTo(receiver);
+    if (started != 1)
+        return ::testing::AssertionFailure() << "startCapture returned " << started;
+    const int registered = setCallback(recorder.userData(), CallbackRecorder::callback);
+    if (registered != 0)
+        return ::testing::AssertionFailure() << "setCallback returned " << registered;
+    return ::testing::AssertionSuccess();
+}
+
 std::vector<uint8_t> patternBytes(int size) {
     std::vector<uint8_t> bytes(static_cast<size_t>(size));
     for (int i = 0; i < size; ++i)

@@ -5,6 +5,8 @@
 #include "fake_receiver.h"
 #include "pixpipe.h"
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -41,6 +43,10 @@ private:
 
 int startCastTo(FakeReceiver &receiver, const char *code = "123456", int width = 0, int height = 0);
 int startCastTo(uint16_t port, const char *code = "123456");
+
+// Starts a cast against the receiver and registers the recorder for its
+// callbacks: ASSERT_TRUE(startRecordedCast(receiver, recorder)).
+::testing::AssertionResult startRecordedCast(FakeReceiver &receiver, CallbackRecorder &recorder);
 
 // A packet of size bytes (a repeating pattern) with pts as its stamp.
 AVPacket *makePacket(int size, int64_t pts = 0);
