@@ -70,8 +70,7 @@ class MainWindowSideFlowsTest : public QObject {
         const QString error = startServer(
             QStringList{QStringLiteral("--upgrade-version"), QStringLiteral("2.1.0")} + args);
         if (error.isEmpty()) {
-            writeConfig({{QStringLiteral("serverUrl"), server->baseUrl()},
-                         {QStringLiteral("termsIsRead"), QStringLiteral("true")}});
+            writeAcceptedConfig(server->baseUrl());
         }
         return error;
     }
@@ -304,9 +303,7 @@ private slots:
     }
 
     void helpPopupShowsOnHoverAndHidesWhenTheWindowIsClicked() {
-        writeConfig(
-            {{QStringLiteral("termsIsRead"), QStringLiteral("true")},
-             {QStringLiteral("serverUrl"), QStringLiteral("http://127.0.0.1:9/prod-api/")}});
+        writeAcceptedConfig(QStringLiteral("http://127.0.0.1:9/prod-api/"));
         openWindow();
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window));
