@@ -24,6 +24,11 @@ void writeConfig(const QMap<QString, QString> &values) {
     settings.sync();
 }
 
+void writeAcceptedConfig(const QString &serverUrl) {
+    writeConfig({{QStringLiteral("serverUrl"), serverUrl},
+                 {QStringLiteral("termsIsRead"), QStringLiteral("true")}});
+}
+
 QString configValue(const QString &key) {
     QSettings settings(configPath(), QSettings::IniFormat);
     return settings.value(QStringLiteral("config/") + key, QStringLiteral("<missing>")).toString();

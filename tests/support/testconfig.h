@@ -9,6 +9,8 @@
 // Replaces lumora.config beside the test program with exactly these keys of
 // group config.
 void writeConfig(const QMap<QString, QString> &values);
+// Replaces it with one that points serverUrl at url, the agreement accepted.
+void writeAcceptedConfig(const QString &serverUrl);
 // A value of group config as the program's settings see it, or "<missing>".
 QString configValue(const QString &key);
 // Points config/serverUrl at url through the program's own settings; an empty

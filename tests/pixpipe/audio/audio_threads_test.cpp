@@ -4,6 +4,7 @@
 #include "audio/aac_encoder.h"
 #include "audio/audio_decoder.h"
 #include "audio/loopback_reader.h"
+#include "callback_recorder.h"
 #include "lifecycle/cast_lifecycle.h"
 #include "lifecycle/worker_threads.h"
 #include "platform/capture_sources.h"
@@ -16,7 +17,6 @@
 #include <atomic>
 #include <cmath>
 #include <deque>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -65,8 +65,8 @@ protected:
         avdevice_register_all();
         audioFrameQueue.attachReadyEvent(&m_cast.m_audioFrameEvent);
         audioPacketQueue.attachReadyEvent(&m_cast.m_audioPacketEvent);
-        m_cast.m_userData = reinterpret_cast<intptr_t>(this);
-        m_cast.m_callback = &AudioThreadsTest::recordCode;
+        m_cast.m_userData = m_recorder.userData();
+        m_cast.m_callback = testing::CallbackRecorder::callback;
         // Only the two audio threads under test run in this cast.
         m_cast.m_flagcap = 1;
         m_cast.m_flagenc = 1;
@@ -88,17 +88,6 @@ protected:
         audioFrameQueue.attachReadyEvent(nullptr);
         audioPacketQueue.attachReadyEvent(nullptr);
         resetCaptureSourcesForTesting();
-    }
-
-    static void recordCode(intptr_t userData, int code) {
-        auto *self = reinterpret_cast<AudioThreadsTest *>(userData);
-        std::lock_guard<std::mutex> lock(self->m_codesLock);
-        self->m_codes.push_back(code);
-    }
-
-    std::vector<int> codes() {
-        std::lock_guard<std::mutex> lock(m_codesLock);
-        return m_codes;
     }
 
     void useAudioSource(const std::string &inputFormat, const std::string &device) {
@@ -146,8 +135,7 @@ protected:
     bool m_encodeStarted = false;
     int m_captureResult = 0;
     int m_encodeResult = 0;
-    std::mutex m_codesLock;
-    std::vector<int> m_codes;
+    testing::CallbackRecorder m_recorder;
 };
 
 TEST_F(AudioThreadsTest, MonoPacketsOf441BecomeWholeStereoFramesWithNoSampleLost) {
@@ -185,12 +173,12 @@ TEST_F(AudioThreadsTest, MonoPacketsOf441BecomeWholeStereoFramesWithNoSampleLost
     joinThreads();
     EXPECT_EQ(m_captureResult, 1);
     EXPECT_EQ(m_cast.m_flagacap.load(), 1);
-    EXPECT_TRUE(codes().empty());
+    EXPECT_TRUE(m_recorder.codes().empty());
 }
 
 TEST_F(AudioThreadsTest, EncodesStampedAacOfTheToneAndBothThreadsExitOnStop) {
     useAudioSource("lavfi", kMonoTone);
-    testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStdout();
     const int64_t before = wallClockStampMs();
     startCapture();
     startEncode();
@@ -235,14 +223,14 @@ TEST_F(AudioThreadsTest, EncodesStampedAacOfTheToneAndBothThreadsExitOnStop) {
     m_cast.m_audioRunning = 0;
     drainToEndMarker(audioPacketQueue);
     joinThreads();
-    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string out = ::testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("audio capture thread is exit\n"), std::string::npos);
     EXPECT_NE(out.find("audio encode thread is exit.\n"), std::string::npos);
     EXPECT_EQ(m_captureResult, 1);
     EXPECT_EQ(m_encodeResult, 0);
     EXPECT_EQ(m_cast.m_flagacap.load(), 1);
     EXPECT_EQ(m_cast.m_flagaenc.load(), 1);
-    EXPECT_TRUE(codes().empty());
+    EXPECT_TRUE(m_recorder.codes().empty());
 }
 
 // A device whose input ends: the whole frames it gave are encoded, then both
@@ -269,7 +257,7 @@ TEST_F(AudioThreadsTest, AnInputThatEndsEndsBothThreadsWithoutAFailure) {
     EXPECT_LE(packets, 43);
     EXPECT_EQ(m_captureResult, 1);
     EXPECT_EQ(m_encodeResult, 0);
-    EXPECT_TRUE(codes().empty());
+    EXPECT_TRUE(m_recorder.codes().empty());
 }
 
 struct SetUpFailure {
@@ -288,15 +276,15 @@ class AudioSetUpFailureTest : public AudioThreadsTest,
 TEST_P(AudioSetUpFailureTest, EndsTheAudioSideWithItsCode) {
     const SetUpFailure failure = GetParam();
     useAudioSource(failure.inputFormat, failure.device);
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
     startEncode();
     startCapture();
     joinThreads();
-    const std::string out = testing::internal::GetCapturedStdout();
-    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    const std::string err = ::testing::internal::GetCapturedStderr();
 
-    EXPECT_EQ(codes(), std::vector<int>{failure.code});
+    EXPECT_EQ(m_recorder.codes(), std::vector<int>{failure.code});
     EXPECT_NE(err.find(failure.message), std::string::npos) << err;
     EXPECT_EQ(m_captureResult, -1);
     EXPECT_EQ(out.find("audio capture thread is exit\n"), std::string::npos);
@@ -331,9 +319,9 @@ TEST(AudioDecoderTest, ADecoderThatCannotOpenLeavesNoContextBehind) {
     stream->codecpar->codec_type = AVMEDIA_TYPE_AUDIO;
     stream->codecpar->codec_id = AV_CODEC_ID_NONE;
 
-    testing::internal::CaptureStderr();
+    ::testing::internal::CaptureStderr();
     EXPECT_FALSE(openAudioDecoder(&cast, stream));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Could not find input codec\n");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Could not find input codec\n");
     EXPECT_EQ(cast.m_audioDecoder, nullptr);
     EXPECT_EQ(cast.m_audioInput, nullptr);
 }
@@ -411,7 +399,7 @@ TEST_F(AudioThreadsTest, WithoutTheDeviceTheLoopbackCastsSilenceUntilItsDeviceIs
     setCaptureSourcesForTesting(sources);
     g_loopback.sampleRate = 192000;
     g_loopback.lost = false;
-    testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStdout();
     startCapture();
     startEncode();
 
@@ -428,10 +416,10 @@ TEST_F(AudioThreadsTest, WithoutTheDeviceTheLoopbackCastsSilenceUntilItsDeviceIs
     if (taken == 5)
         drainToEndMarker(audioPacketQueue);
     joinThreads();
-    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string out = ::testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("audio source: loopback of the default playback device\n"),
               std::string::npos);
-    EXPECT_EQ(codes(), std::vector<int>{1008});
+    EXPECT_EQ(m_recorder.codes(), std::vector<int>{1008});
     EXPECT_EQ(m_captureResult, -1);
     EXPECT_EQ(m_cast.m_running.load(), 1);
 }

@@ -6,31 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <thread>
 
 namespace pixpipe::testing {
-
-void CallbackRecorder::callback(intptr_t userData, int code) {
-    auto *recorder = reinterpret_cast<CallbackRecorder *>(userData);
-    {
-        std::lock_guard<std::mutex> lock(recorder->m_mutex);
-        recorder->m_codes.push_back(code);
-        recorder->m_changed.notify_all();
-    }
-    if (recorder->delayMs.load() > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(recorder->delayMs.load()));
-    recorder->finishedCalls.fetch_add(1);
-}
-
-std::vector<int> CallbackRecorder::codes() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_codes;
-}
-
-bool CallbackRecorder::waitForCount(size_t count, std::chrono::milliseconds timeout) {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return m_changed.wait_for(lock, timeout, [&] { return m_codes.size() >= count; });
-}
 
 int startCastTo(FakeReceiver &receiver, const char *code, int width, int height) {
     return startCapture(const_cast<char *>("127.0.0.1"), receiver.controlPort(),
@@ -39,6 +16,16 @@ int startCastTo(FakeReceiver &receiver, const char *code, int width, int height)
 
 int startCastTo(uint16_t port, const char *code) {
     return startCapture(const_cast<char *>("127.0.0.1"), port, const_cast<char *>(code), 0, 0);
+}
+
+::testing::AssertionResult startRecordedCast(FakeReceiver &receiver, CallbackRecorder &recorder) {
+    const int started = startCastTo(receiver);
+    if (started != 1)
+        return ::testing::AssertionFailure() << "startCapture returned " << started;
+    const int registered = setCallback(recorder.userData(), CallbackRecorder::callback);
+    if (registered != 0)
+        return ::testing::AssertionFailure() << "setCallback returned " << registered;
+    return ::testing::AssertionSuccess();
 }
 
 std::vector<uint8_t> patternBytes(int size) {

@@ -138,8 +138,7 @@ TEST(Exports, ANewStartStopsARunningCastWithoutNotifying) {
     FakeReceiver first;
     FakeReceiver second;
     CallbackRecorder recorder;
-    ASSERT_EQ(startCastTo(first), 1);
-    ASSERT_EQ(setCallback(recorder.userData(), CallbackRecorder::callback), 0);
+    ASSERT_TRUE(startRecordedCast(first, recorder));
     ASSERT_EQ(startCastTo(second, "654321"), 1);
     EXPECT_TRUE(first.waitUntil(sawStop));
     ASSERT_TRUE(second.waitForMessages(Link::Control, 1));
@@ -153,8 +152,7 @@ TEST(Exports, ANewStartStopsARunningCastWithoutNotifying) {
 TEST(Exports, ANewStartAfterTheReceiverEndedTheCastNeedsNoStop) {
     FakeReceiver receiver;
     CallbackRecorder recorder;
-    ASSERT_EQ(startCastTo(receiver), 1);
-    ASSERT_EQ(setCallback(recorder.userData(), CallbackRecorder::callback), 0);
+    ASSERT_TRUE(startRecordedCast(receiver, recorder));
     ASSERT_TRUE(receiver.waitForMessages(Link::Control, 1));
     ASSERT_TRUE(receiver.sendMessage(Link::Control, MSG_QUIT, {1}));
     ASSERT_TRUE(recorder.waitForCount(1));

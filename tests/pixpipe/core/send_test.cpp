@@ -146,8 +146,7 @@ TEST(SendRecovery, AFailedSendMidBodyResendsTheWholeMessageOnANewLink) {
     FakeReceiver receiver(options);
     CallbackRecorder recorder;
     LogCapture log;
-    ASSERT_EQ(startCastTo(receiver), 1);
-    ASSERT_EQ(setCallback(recorder.userData(), CallbackRecorder::callback), 0);
+    ASSERT_TRUE(startRecordedCast(receiver, recorder));
 
     queueVideoPacket(makePacket(kPacketSize, 1000));
     ASSERT_TRUE(receiver.waitPaused());
@@ -185,8 +184,7 @@ TEST(SendRecovery, AClosedAudioPortEndsOnlyTheAudioSideWith1011) {
     FakeReceiver receiver(options);
     CallbackRecorder recorder;
     LogCapture log;
-    ASSERT_EQ(startCastTo(receiver), 1);
-    ASSERT_EQ(setCallback(recorder.userData(), CallbackRecorder::callback), 0);
+    ASSERT_TRUE(startRecordedCast(receiver, recorder));
 
     queueAudioPacket(makePacket(200, 1));
     ASSERT_TRUE(recorder.waitForCount(1));
@@ -214,8 +212,7 @@ TEST(SendRecovery, AVideoLinkThatCannotBeRestoredEndsTheCastOnce) {
     FakeReceiver receiver;
     CallbackRecorder recorder;
     LogCapture log;
-    ASSERT_EQ(startCastTo(receiver), 1);
-    ASSERT_EQ(setCallback(recorder.userData(), CallbackRecorder::callback), 0);
+    ASSERT_TRUE(startRecordedCast(receiver, recorder));
     ASSERT_TRUE(receiver.waitForMessages(Link::Control, 1));
     receiver.refuse(Link::Control);
     receiver.closeNewest(Link::Control);

@@ -20,6 +20,31 @@ namespace {
 // What the engine promises the host: a stop returns within this bound.
 constexpr int64_t kStopBoundMs = 2000;
 
+// Stops the cast, checks that the stop succeeded and prints how long it took
+// in the named situation.
+int64_t timedStopMs(const char *situation) {
+    auto begin = std::chrono::steady_clock::now();
+    EXPECT_EQ(stopCapture(), 0);
+    int64_t took = elapsedMs(begin);
+    std::printf("stop %s took %lld ms\n", situation, static_cast<long long>(took));
+    return took;
+}
+
+// A receiver with a small buffer that stops reading after the start command
+// and the first video header.
+ReceiverOptions pausingAfterTheFirstHeader(ReceiverOptions options = {}) {
+    options.receiveBufferBytes = 4096;
+    options.pauseAfterBytes = 18 + 12;
+    return options;
+}
+
+// Queues a body larger than both socket buffers hold and waits until the
+// receiver stops reading: the video send thread then blocks in its middle.
+bool blockTheVideoSendInABody(FakeReceiver &receiver) {
+    queueVideoPacket(makePacket(8 * 1024 * 1024, 1));
+    return receiver.waitPaused();
+}
+
 bool hasStop(FakeReceiver &receiver) {
     for (const auto &message : receiver.messages(Link::Control))
         if (message.header.type == MSG_STOP)
@@ -53,11 +78,7 @@ TEST(Stop, ASilentReceiverDoesNotHoldTheStop) {
     ASSERT_EQ(startCastTo(receiver), 1);
     ASSERT_TRUE(receiver.waitForMessages(Link::Control, 1));
 
-    auto begin = std::chrono::steady_clock::now();
-    EXPECT_EQ(stopCapture(), 0);
-    int64_t took = elapsedMs(begin);
-    std::printf("stop with a silent receiver took %lld ms\n", static_cast<long long>(took));
-    EXPECT_LT(took, kStopBoundMs);
+    EXPECT_LT(timedStopMs("with a silent receiver"), kStopBoundMs);
     EXPECT_TRUE(receiver.waitUntil(hasStop));
     EXPECT_EQ(log.countLines("StopCast ret = 0"), 1);
 }
@@ -65,22 +86,13 @@ TEST(Stop, ASilentReceiverDoesNotHoldTheStop) {
 TEST(Stop, AReceiverThatStoppedReadingDoesNotHoldTheStop) {
     ReceiverOptions options;
     options.closeOnStop = false;
-    options.receiveBufferBytes = 4096;
-    options.pauseAfterBytes = 18 + 12;
-    FakeReceiver receiver(options);
+    FakeReceiver receiver(pausingAfterTheFirstHeader(options));
     CallbackRecorder recorder;
-    ASSERT_EQ(startCastTo(receiver), 1);
-    ASSERT_EQ(setCallback(recorder.userData(), CallbackRecorder::callback), 0);
-    // The video send thread blocks on full buffers in the middle of a body.
-    queueVideoPacket(makePacket(8 * 1024 * 1024, 1));
-    ASSERT_TRUE(receiver.waitPaused());
+    ASSERT_TRUE(startRecordedCast(receiver, recorder));
+    ASSERT_TRUE(blockTheVideoSendInABody(receiver));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
 
-    auto begin = std::chrono::steady_clock::now();
-    EXPECT_EQ(stopCapture(), 0);
-    int64_t took = elapsedMs(begin);
-    std::printf("stop with a blocked link took %lld ms\n", static_cast<long long>(took));
-    EXPECT_LT(took, kStopBoundMs);
+    EXPECT_LT(timedStopMs("with a blocked link"), kStopBoundMs);
     // The send thread was cut off by the user's own quit: that is no failure
     // to report, neither during the stop nor after it.
     EXPECT_TRUE(recorder.codes().empty());
@@ -94,17 +106,12 @@ TEST(Stop, AnAudioReconnectUnderWayReportsNothingWhenTheUserQuits) {
     FakeReceiver receiver(options);
     CallbackRecorder recorder;
     LogCapture log;
-    ASSERT_EQ(startCastTo(receiver), 1);
-    ASSERT_EQ(setCallback(recorder.userData(), CallbackRecorder::callback), 0);
+    ASSERT_TRUE(startRecordedCast(receiver, recorder));
     queueAudioPacket(makePacket(100, 1));
     ASSERT_TRUE(receiver.waitUntil(
         [&log](FakeReceiver &) { return log.contains("audio begin reconnect"); }));
 
-    auto begin = std::chrono::steady_clock::now();
-    EXPECT_EQ(stopCapture(), 0);
-    int64_t took = elapsedMs(begin);
-    std::printf("stop during an audio reconnect took %lld ms\n", static_cast<long long>(took));
-    EXPECT_LT(took, kStopBoundMs);
+    EXPECT_LT(timedStopMs("during an audio reconnect"), kStopBoundMs);
     EXPECT_TRUE(recorder.codes().empty());
 }
 
@@ -139,23 +146,16 @@ TEST(Stop, TheStopCommandFollowsTheMessageBeingSent) {
 }
 
 TEST(Stop, WaitsForAReleaseThatAWorkerThreadHasBegun) {
-    ReceiverOptions options;
-    options.receiveBufferBytes = 4096;
-    options.pauseAfterBytes = 18 + 12;
-    FakeReceiver receiver(options);
+    FakeReceiver receiver(pausingAfterTheFirstHeader());
     CallbackRecorder recorder;
-    ASSERT_EQ(startCastTo(receiver), 1);
-    ASSERT_EQ(setCallback(recorder.userData(), CallbackRecorder::callback), 0);
-    queueVideoPacket(makePacket(8 * 1024 * 1024, 1));
-    ASSERT_TRUE(receiver.waitPaused());
+    ASSERT_TRUE(startRecordedCast(receiver, recorder));
+    ASSERT_TRUE(blockTheVideoSendInABody(receiver));
 
     // The receive thread ends the cast and its release waits for the send
     // thread, which is blocked in a send; then the host stops.
     ASSERT_TRUE(receiver.sendMessage(Link::Control, MSG_QUIT, {1}));
     ASSERT_TRUE(recorder.waitForCount(1));
-    auto begin = std::chrono::steady_clock::now();
-    EXPECT_EQ(stopCapture(), 0);
-    EXPECT_LT(elapsedMs(begin), kStopBoundMs);
+    EXPECT_LT(timedStopMs("after the receiver's quit"), kStopBoundMs);
     // The send failure that followed the quit did not notify a second time.
     EXPECT_EQ(recorder.codes(), std::vector<int>{0});
 }
@@ -248,11 +248,7 @@ TEST(Stop, AMessageThatCannotBeFinishedInTimeEndsTheLinkWithoutTheStopCommand) {
     ASSERT_TRUE(receiver.waitUntil(
         [](FakeReceiver &r) { return r.connections(Link::Control)[0].bytes.size() > 18 + 4096; }));
 
-    auto begin = std::chrono::steady_clock::now();
-    EXPECT_EQ(stopCapture(), 0);
-    int64_t took = elapsedMs(begin);
-    std::printf("stop with a message in flight took %lld ms\n", static_cast<long long>(took));
-    EXPECT_LT(took, kStopBoundMs);
+    EXPECT_LT(timedStopMs("with a message in flight"), kStopBoundMs);
     EXPECT_FALSE(log.contains("send stop cmd"));
     receiver.setReadPause(0);
 

@@ -1,6 +1,7 @@
 // The video capture and encode threads run directly on a cast context, fed
 // by an FFmpeg lavfi test picture in place of the screen; the test stands in
 // for the video send thread by consuming the packet queue.
+#include "callback_recorder.h"
 #include "h264_inspection.h"
 #include "lifecycle/cast_lifecycle.h"
 #include "lifecycle/worker_threads.h"
@@ -17,7 +18,6 @@
 #include <cstring>
 #include <future>
 #include <map>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -62,8 +62,8 @@ protected:
         videoPacketQueue.reset();
         videoFrameQueue.attachReadyEvent(&m_cast.m_videoFrameEvent);
         videoPacketQueue.attachReadyEvent(&m_cast.m_videoPacketEvent);
-        m_cast.m_userData = reinterpret_cast<intptr_t>(this);
-        m_cast.m_callback = &VideoThreadsTest::recordCode;
+        m_cast.m_userData = m_recorder.userData();
+        m_cast.m_callback = testing::CallbackRecorder::callback;
         // Only the video threads under test run in this cast.
         m_cast.m_flagsend = 1;
         m_cast.m_flagrecv = 1;
@@ -81,17 +81,6 @@ protected:
         videoFrameQueue.attachReadyEvent(nullptr);
         videoPacketQueue.attachReadyEvent(nullptr);
         resetCaptureSourcesForTesting();
-    }
-
-    static void recordCode(intptr_t userData, int code) {
-        auto *self = reinterpret_cast<VideoThreadsTest *>(userData);
-        std::lock_guard<std::mutex> lock(self->m_codesLock);
-        self->m_codes.push_back(code);
-    }
-
-    std::vector<int> codes() {
-        std::lock_guard<std::mutex> lock(m_codesLock);
-        return m_codes;
     }
 
     void useVideoSource(const std::string &inputFormat, const std::string &device,
@@ -198,8 +187,7 @@ protected:
     CastContext m_cast;
     std::future<int> m_capture;
     std::future<int> m_encode;
-    std::mutex m_codesLock;
-    std::vector<int> m_codes;
+    testing::CallbackRecorder m_recorder;
 };
 
 TEST_F(VideoThreadsTest, ForcesIntraEveryEightyFramesStampsWallClockAndMeetsBitRate) {
@@ -240,7 +228,7 @@ TEST_F(VideoThreadsTest, ForcesIntraEveryEightyFramesStampsWallClockAndMeetsBitR
     stopCast();
     EXPECT_EQ(resultOf(m_capture), 1);
     EXPECT_EQ(resultOf(m_encode), 1);
-    EXPECT_TRUE(codes().empty());
+    EXPECT_TRUE(m_recorder.codes().empty());
 }
 
 TEST_F(VideoThreadsTest, EncodesExactlyTheRequestedSize) {
@@ -365,7 +353,7 @@ TEST_F(VideoThreadsTest, MissingDeviceNotifies1001OnceAndReleases) {
     startThreads(640, 360);
     EXPECT_EQ(resultOf(m_capture), -1);
     EXPECT_EQ(resultOf(m_encode), 1);
-    EXPECT_EQ(codes(), std::vector<int>{1001});
+    EXPECT_EQ(m_recorder.codes(), std::vector<int>{1001});
     EXPECT_TRUE(m_cast.m_released);
     EXPECT_EQ(m_cast.m_running, 0);
     EXPECT_EQ(m_cast.m_audioRunning, 0);
@@ -379,7 +367,7 @@ TEST_F(VideoThreadsTest, SizeTheEncoderRefusesNotifies1004AndReleases) {
     startThreads(641, 361);
     EXPECT_EQ(resultOf(m_capture), -1);
     EXPECT_EQ(resultOf(m_encode), 1);
-    EXPECT_EQ(codes(), std::vector<int>{1004});
+    EXPECT_EQ(m_recorder.codes(), std::vector<int>{1004});
     EXPECT_TRUE(m_cast.m_released);
     EXPECT_EQ(m_cast.m_videoEncoder, nullptr);
 }

@@ -1,6 +1,9 @@
 #include "fakeengine.h"
 
+#include "capture/yoxicapture.h"
+
 #include <QCoreApplication>
+#include <QSignalSpy>
 
 bool FakeEngine::load() {
 #ifdef _WIN32
@@ -30,4 +33,25 @@ bool FakeEngine::notifyFromThread(int code) {
 
 void FakeEngine::notifyOnRegister(int code) {
     notifyOnRegisterFn(code);
+}
+
+void startTestCast(YoxiCapture &capture) {
+    QByteArray host("10.0.0.5");
+    QByteArray code("AB12CD");
+    capture.startCapture(host.data(), 7000, code.data(), 1920, 1080);
+}
+
+QList<QList<int>> cancelCodesOfTwoStops(YoxiCapture &capture) {
+    QSignalSpy cancels(&capture, &YoxiCapture::cancelResult);
+    QList<QList<int>> codes;
+    for (bool notice : {true, false}) {
+        capture.stopCapture(notice);
+        QList<int> during;
+        for (const QList<QVariant> &arguments : cancels) {
+            during.append(arguments.first().toInt());
+        }
+        codes.append(during);
+        cancels.clear();
+    }
+    return codes;
 }

@@ -1,9 +1,13 @@
-// The test side of the fake engine library beside the test program.
+// The test side of the fake engine library beside the test program, and the
+// steps the bridge's tests share.
 #ifndef FAKEENGINE_H
 #define FAKEENGINE_H
 
 #include <QLibrary>
+#include <QList>
 #include <QStringList>
+
+class YoxiCapture;
 
 class FakeEngine {
 public:
@@ -26,5 +30,12 @@ private:
     bool (*notifyFn)(int) = nullptr;
     void (*notifyOnRegisterFn)(int) = nullptr;
 };
+
+// Starts a cast to 10.0.0.5:7000 with the code AB12CD at 1920x1080.
+void startTestCast(YoxiCapture &capture);
+
+// Stops with notice, then without; returns the codes cancelResult carried
+// during each of the two stops.
+QList<QList<int>> cancelCodesOfTwoStops(YoxiCapture &capture);
 
 #endif // FAKEENGINE_H

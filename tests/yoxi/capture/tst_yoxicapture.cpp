@@ -31,6 +31,21 @@ public slots:
     }
 };
 
+// A capture as the main window keeps it: moved to a thread object that is
+// never started, with its cancelResult connected to a receiver.
+struct ThreadedCapture {
+    ThreadedCapture() {
+        capture->moveToThread(&thread);
+        QObject::connect(capture, SIGNAL(cancelResult(int)), &receiver,
+                         SLOT(cancelResultNotice(int)));
+    }
+    ~ThreadedCapture() { delete capture; }
+
+    QThread thread;
+    YoxiCapture *capture = new YoxiCapture;
+    Receiver receiver;
+};
+
 } // namespace
 
 class TestYoxiCapture : public QObject {
@@ -96,9 +111,7 @@ void TestYoxiCapture::startedCastRegistersTheCallbackOnceBeforeTheResult() {
         results.append(result);
         callsAtResult = engine.calls();
     });
-    QByteArray host("10.0.0.5");
-    QByteArray code("AB12CD");
-    capture.startCapture(host.data(), 7000, code.data(), 1920, 1080);
+    startTestCast(capture);
     QCOMPARE(results, QList<bool>{true});
     QCOMPARE(callsAtResult.size(), 2);
     QVERIFY(callsAtResult[0].startsWith("startCapture 10.0.0.5 7000 AB12CD"));
@@ -111,9 +124,7 @@ void TestYoxiCapture::failedStartRegistersNoCallback() {
     engine.reset(-1, 0);
     YoxiCapture capture;
     QSignalSpy results(&capture, &YoxiCapture::captureResult);
-    QByteArray host("10.0.0.5");
-    QByteArray code("AB12CD");
-    capture.startCapture(host.data(), 7000, code.data(), 1920, 1080);
+    startTestCast(capture);
     QCOMPARE(results.size(), 1);
     QCOMPARE(results.first().first().toBool(), false);
     QCOMPARE(engine.calls().size(), 1);
@@ -123,92 +134,64 @@ void TestYoxiCapture::failedStartRegistersNoCallback() {
 void TestYoxiCapture::stopWithNoticeEmitsZeroWhateverTheEngineSays() {
     engine.reset(1, -1); // the engine had no cast
     YoxiCapture capture;
-    QSignalSpy cancels(&capture, &YoxiCapture::cancelResult);
-    capture.stopCapture(true);
-    QCOMPARE(cancels.size(), 1);
-    QCOMPARE(cancels.first().first().toInt(), 0);
-    capture.stopCapture(false);
-    QCOMPARE(cancels.size(), 1);
+    QCOMPARE(cancelCodesOfTwoStops(capture), (QList<QList<int>>{{0}, {}}));
     QCOMPARE(engine.calls(), (QStringList{"stopCapture", "stopCapture"}));
 }
 
 void TestYoxiCapture::engineThreadNotificationArrivesQueued() {
-    // As the main window keeps it: moved to a thread object never started.
-    QThread captureThread;
-    auto *capture = new YoxiCapture();
-    capture->moveToThread(&captureThread);
-    Receiver receiver;
-    connect(capture, SIGNAL(cancelResult(int)), &receiver, SLOT(cancelResultNotice(int)));
-
-    QByteArray host("10.0.0.5");
-    QByteArray code("AB12CD");
-    capture->startCapture(host.data(), 7000, code.data(), 1920, 1080);
+    ThreadedCapture threaded;
+    startTestCast(*threaded.capture);
     messages.clear();
     qInstallMessageHandler(recordMessage);
     const bool notified = engine.notifyFromThread(1003);
     qInstallMessageHandler(nullptr);
     QVERIFY(notified);
-    QVERIFY(receiver.codes.isEmpty()); // not delivered on the engine's thread
+    QVERIFY(threaded.receiver.codes.isEmpty()); // not delivered on the engine's thread
     QVERIFY(messages.join('\n').contains("captureNotice result ============= "));
 
-    QTRY_COMPARE(receiver.codes, QList<int>{1003});
-    QCOMPARE(receiver.thread, QThread::currentThread());
-    delete capture;
+    QTRY_COMPARE(threaded.receiver.codes, QList<int>{1003});
+    QCOMPARE(threaded.receiver.thread, QThread::currentThread());
 }
 
 // The user quits while an engine code is on its way: the code is dropped, and
 // so is one raised after the stop.
 void TestYoxiCapture::codeAfterTheStopIsDropped() {
-    QThread captureThread;
-    auto *capture = new YoxiCapture();
-    capture->moveToThread(&captureThread);
-    Receiver receiver;
-    connect(capture, SIGNAL(cancelResult(int)), &receiver, SLOT(cancelResultNotice(int)));
-    QByteArray host("10.0.0.5");
-    QByteArray code("AB12CD");
-    capture->startCapture(host.data(), 7000, code.data(), 1920, 1080);
+    ThreadedCapture threaded;
+    startTestCast(*threaded.capture);
     QVERIFY(engine.notifyFromThread(-1));
-    capture->stopCapture(false);
+    threaded.capture->stopCapture(false);
     QVERIFY(engine.notifyFromThread(1003));
     QTest::qWait(200);
-    QCOMPARE(receiver.codes, QList<int>());
+    QCOMPARE(threaded.receiver.codes, QList<int>());
 
     // The next cast's codes arrive again.
-    capture->startCapture(host.data(), 7000, code.data(), 1920, 1080);
+    startTestCast(*threaded.capture);
     QVERIFY(engine.notifyFromThread(1008));
-    QTRY_COMPARE(receiver.codes, QList<int>{1008});
-    delete capture;
+    QTRY_COMPARE(threaded.receiver.codes, QList<int>{1008});
 }
 
 void TestYoxiCapture::codeDeliveredAtRegistrationArrivesAfterTheResult() {
-    QThread captureThread;
-    auto *capture = new YoxiCapture();
-    capture->moveToThread(&captureThread);
+    ThreadedCapture threaded;
     QStringList order;
-    connect(capture, &YoxiCapture::captureResult, this,
+    connect(threaded.capture, &YoxiCapture::captureResult, this,
             [&](bool result) { order.append(QStringLiteral("result %1").arg(result)); });
-    connect(capture, &YoxiCapture::cancelResult, this,
+    connect(threaded.capture, &YoxiCapture::cancelResult, this,
             [&](int code) { order.append(QStringLiteral("code %1").arg(code)); });
     engine.notifyOnRegister(1001);
-    QByteArray host("10.0.0.5");
-    QByteArray code("AB12CD");
-    capture->startCapture(host.data(), 7000, code.data(), 1920, 1080);
+    startTestCast(*threaded.capture);
     QCOMPARE(order, QStringList{"result 1"});
     QTRY_COMPARE(order, (QStringList{"result 1", "code 1001"}));
-    delete capture;
 }
 
 void TestYoxiCapture::endedCastIsFreedOnceAndOnlyWhileOpen() {
     YoxiCapture capture;
     capture.releaseEndedCast(); // nothing started
-    QByteArray host("10.0.0.5");
-    QByteArray code("AB12CD");
-    capture.startCapture(host.data(), 7000, code.data(), 1920, 1080);
+    startTestCast(capture);
     capture.releaseEndedCast();
     capture.releaseEndedCast();
     QCOMPARE(engine.calls().filter("stopCapture").size(), 1);
     // A cast the user stopped is not stopped again.
-    capture.startCapture(host.data(), 7000, code.data(), 1920, 1080);
+    startTestCast(capture);
     capture.stopCapture(true);
     capture.releaseEndedCast();
     QCOMPARE(engine.calls().filter("stopCapture").size(), 2);

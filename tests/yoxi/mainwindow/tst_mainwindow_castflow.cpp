@@ -101,6 +101,12 @@ class MainWindowCastFlowTest : public QObject {
     QLineEdit *code() { return child<QLineEdit>(window, "yoxiCode"); }
     QPushButton *castButton() { return child<QPushButton>(window, "yoxiButton"); }
 
+    // Types the code and clicks the cast button.
+    void castWithTheButton() {
+        QTest::keyClicks(code(), QStringLiteral("ab12cd"));
+        castButton()->click();
+    }
+
     // Types the code and presses Return; waits for the engine's start.
     void startCast() {
         QTest::keyClicks(code(), QStringLiteral("ab12cd"));
@@ -139,8 +145,7 @@ private slots:
 
     void init() {
         engine.reset();
-        writeConfig({{QStringLiteral("serverUrl"), server.baseUrl()},
-                     {QStringLiteral("termsIsRead"), QStringLiteral("true")}});
+        writeAcceptedConfig(server.baseUrl());
         window = new MainWindow;
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window));
@@ -187,10 +192,8 @@ private slots:
     }
 
     void refusalShowsTheServersMessage() {
-        writeConfig({{QStringLiteral("serverUrl"), refusingServer.baseUrl()},
-                     {QStringLiteral("termsIsRead"), QStringLiteral("true")}});
-        QTest::keyClicks(code(), QStringLiteral("ab12cd"));
-        castButton()->click();
+        writeAcceptedConfig(refusingServer.baseUrl());
+        castWithTheButton();
         QTRY_COMPARE(visibleMessageBoxes().size(), 1);
         QCOMPARE(takeMessages(), QStringList{QStringLiteral("投屏码已过期，请刷新TV端")});
         QVERIFY(code()->isEnabled());
@@ -200,10 +203,8 @@ private slots:
 
     void unreachableServerShowsTheNetworkMessage() {
         // Nothing listens on the discard port: the request fails at once.
-        writeConfig({{QStringLiteral("serverUrl"), QStringLiteral("http://127.0.0.1:9/prod-api/")},
-                     {QStringLiteral("termsIsRead"), QStringLiteral("true")}});
-        QTest::keyClicks(code(), QStringLiteral("ab12cd"));
-        castButton()->click();
+        writeAcceptedConfig(QStringLiteral("http://127.0.0.1:9/prod-api/"));
+        castWithTheButton();
         QVERIFY(!code()->isEnabled());
         QTRY_COMPARE(visibleMessageBoxes().size(), 1);
         QVERIFY(visibleMessageBoxes().first()->isModal());
@@ -217,11 +218,9 @@ private slots:
         // Takes the request and never answers: the 5 s watch aborts it.
         QTcpServer silent;
         QVERIFY(silent.listen(QHostAddress::LocalHost));
-        writeConfig({{QStringLiteral("serverUrl"),
-                      QStringLiteral("http://127.0.0.1:%1/prod-api/").arg(silent.serverPort())},
-                     {QStringLiteral("termsIsRead"), QStringLiteral("true")}});
-        QTest::keyClicks(code(), QStringLiteral("ab12cd"));
-        castButton()->click();
+        writeAcceptedConfig(
+            QStringLiteral("http://127.0.0.1:%1/prod-api/").arg(silent.serverPort()));
+        castWithTheButton();
         QTRY_COMPARE_WITH_TIMEOUT(visibleMessageBoxes().size(), 1, 15000);
         // The time-out box comes from the same watch, in the same turn of the
         // event loop as the flow's message.
@@ -346,10 +345,8 @@ private slots:
         TestServer hostile;
         const QString error = hostile.start(serverArgs);
         QVERIFY2(error.isEmpty(), qPrintable(error));
-        writeConfig({{QStringLiteral("serverUrl"), hostile.baseUrl()},
-                     {QStringLiteral("termsIsRead"), QStringLiteral("true")}});
-        QTest::keyClicks(code(), QStringLiteral("ab12cd"));
-        castButton()->click();
+        writeAcceptedConfig(hostile.baseUrl());
+        castWithTheButton();
 
         if (!startedSize.isEmpty()) {
             QTRY_COMPARE(engineCalls(QStringLiteral("startCapture")), 1);
@@ -372,11 +369,9 @@ private slots:
             verbose.start({QStringLiteral("--refuse"), QStringLiteral("connect:500:投屏码已过期"),
                            QStringLiteral("--pad"), QStringLiteral("connect:200000")});
         QVERIFY2(error.isEmpty(), qPrintable(error));
-        writeConfig({{QStringLiteral("serverUrl"), verbose.baseUrl()},
-                     {QStringLiteral("termsIsRead"), QStringLiteral("true")}});
+        writeAcceptedConfig(verbose.baseUrl());
         LogRecorder log;
-        QTest::keyClicks(code(), QStringLiteral("ab12cd"));
-        castButton()->click();
+        castWithTheButton();
         QTRY_COMPARE(visibleMessageBoxes().size(), 1);
         QCOMPARE(takeMessages(), QStringList{QStringLiteral("投屏码已过期")});
 
@@ -399,8 +394,7 @@ private slots:
         const QString error =
             wordy.start({QStringLiteral("--refuse"), QStringLiteral("connect:500:") + word});
         QVERIFY2(error.isEmpty(), qPrintable(error));
-        writeConfig({{QStringLiteral("serverUrl"), wordy.baseUrl()},
-                     {QStringLiteral("termsIsRead"), QStringLiteral("true")}});
+        writeAcceptedConfig(wordy.baseUrl());
         QTest::keyClicks(code(), QStringLiteral("ab12cd"));
         QElapsedTimer clock;
         clock.start();
@@ -422,10 +416,8 @@ private slots:
         const QString error =
             odd.start({QStringLiteral("--refuse"), QStringLiteral("connect:500:json={\"a\":1}")});
         QVERIFY2(error.isEmpty(), qPrintable(error));
-        writeConfig({{QStringLiteral("serverUrl"), odd.baseUrl()},
-                     {QStringLiteral("termsIsRead"), QStringLiteral("true")}});
-        QTest::keyClicks(code(), QStringLiteral("ab12cd"));
-        castButton()->click();
+        writeAcceptedConfig(odd.baseUrl());
+        castWithTheButton();
         QTRY_COMPARE(visibleMessageBoxes().size(), 1);
         QCOMPARE(takeMessages(), QStringList{QStringLiteral("服务器连接失败，请检查网络")});
     }

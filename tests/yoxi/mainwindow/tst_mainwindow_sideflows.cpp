@@ -64,6 +64,23 @@ class MainWindowSideFlowsTest : public QObject {
         return server->start(args);
     }
 
+    // Starts the server announcing version 2.1.0 (with `args` added) and
+    // points the configuration at it with the agreement already accepted.
+    QString startServerWithUpgrade(const QStringList &args) {
+        const QString error = startServer(
+            QStringList{QStringLiteral("--upgrade-version"), QStringLiteral("2.1.0")} + args);
+        if (error.isEmpty()) {
+            writeAcceptedConfig(server->baseUrl());
+        }
+        return error;
+    }
+
+    // The server arguments that serve the package from `packages`.
+    QStringList servedPackage() const {
+        return {QStringLiteral("--upgrade-name"), QStringLiteral("setup.exe"),
+                QStringLiteral("--files"), packages.path()};
+    }
+
     void openWindow() {
         window = new MainWindow;
         window->show();
@@ -164,13 +181,9 @@ private slots:
     void decliningAnUpgrade() {
         QFETCH(QString, type);
         QFETCH(bool, windowStays);
-        QString error = startServer({QStringLiteral("--upgrade-version"), QStringLiteral("2.1.0"),
-                                     QStringLiteral("--upgrade-name"), QStringLiteral("setup.exe"),
-                                     QStringLiteral("--upgrade-type"), type,
-                                     QStringLiteral("--files"), packages.path()});
+        QString error =
+            startServerWithUpgrade(servedPackage() << QStringLiteral("--upgrade-type") << type);
         QVERIFY2(error.isEmpty(), qPrintable(error));
-        writeConfig({{QStringLiteral("serverUrl"), server->baseUrl()},
-                     {QStringLiteral("termsIsRead"), QStringLiteral("true")}});
         QString prompt;
         answerNextPrompt(QStringLiteral("cancel_button"), &prompt);
         openWindow();
@@ -184,12 +197,8 @@ private slots:
     }
 
     void upgradeButtonBringsTheSameDialogBack() {
-        QString error = startServer({QStringLiteral("--upgrade-version"), QStringLiteral("2.1.0"),
-                                     QStringLiteral("--upgrade-name"), QStringLiteral("setup.exe"),
-                                     QStringLiteral("--files"), packages.path()});
+        QString error = startServerWithUpgrade(servedPackage());
         QVERIFY2(error.isEmpty(), qPrintable(error));
-        writeConfig({{QStringLiteral("serverUrl"), server->baseUrl()},
-                     {QStringLiteral("termsIsRead"), QStringLiteral("true")}});
         answerNextPrompt(QStringLiteral("ok_button"));
         openWindow();
         QTRY_COMPARE(visibleTopLevels<DownloadDialog>().size(), 1);
@@ -241,13 +250,10 @@ private slots:
         QFETCH(QByteArray, button);
         QFETCH(bool, windowStays);
         // Nothing listens on the discard port: the download fails at once.
-        QString error = startServer({QStringLiteral("--upgrade-version"), QStringLiteral("2.1.0"),
-                                     QStringLiteral("--upgrade-url"),
-                                     QStringLiteral("http://127.0.0.1:9/setup.exe"),
-                                     QStringLiteral("--upgrade-type"), type});
+        QString error = startServerWithUpgrade({QStringLiteral("--upgrade-url"),
+                                                QStringLiteral("http://127.0.0.1:9/setup.exe"),
+                                                QStringLiteral("--upgrade-type"), type});
         QVERIFY2(error.isEmpty(), qPrintable(error));
-        writeConfig({{QStringLiteral("serverUrl"), server->baseUrl()},
-                     {QStringLiteral("termsIsRead"), QStringLiteral("true")}});
         answerNextPrompt(QStringLiteral("ok_button"));
         openWindow();
         QTRY_COMPARE(visibleTopLevels<DownloadDialog>().size(), 1);
@@ -267,12 +273,8 @@ private slots:
     // The prompt waits for the user while the upgrade reply's watch runs
     // out and releases the reply; answering afterwards must not touch it.
     void answeringThePromptAfterTheReplyIsReleased() {
-        QString error = startServer({QStringLiteral("--upgrade-version"), QStringLiteral("2.1.0"),
-                                     QStringLiteral("--upgrade-name"), QStringLiteral("setup.exe"),
-                                     QStringLiteral("--files"), packages.path()});
+        QString error = startServerWithUpgrade(servedPackage());
         QVERIFY2(error.isEmpty(), qPrintable(error));
-        writeConfig({{QStringLiteral("serverUrl"), server->baseUrl()},
-                     {QStringLiteral("termsIsRead"), QStringLiteral("true")}});
         answerNextPrompt(QStringLiteral("ok_button"), nullptr, 5500);
         openWindow();
         QTRY_COMPARE_WITH_TIMEOUT(visibleTopLevels<DownloadDialog>().size(), 1, 10000);
@@ -281,12 +283,8 @@ private slots:
     }
 
     void openingThePackageEndsTheProgram() {
-        QString error = startServer({QStringLiteral("--upgrade-version"), QStringLiteral("2.1.0"),
-                                     QStringLiteral("--upgrade-name"), QStringLiteral("setup.exe"),
-                                     QStringLiteral("--files"), packages.path()});
+        QString error = startServerWithUpgrade(servedPackage());
         QVERIFY2(error.isEmpty(), qPrintable(error));
-        writeConfig({{QStringLiteral("serverUrl"), server->baseUrl()},
-                     {QStringLiteral("termsIsRead"), QStringLiteral("true")}});
         QList<QUrl> opened;
         DownloadDialog::setPackageOpener([&opened](const QUrl &url) {
             opened << url;
@@ -305,9 +303,7 @@ private slots:
     }
 
     void helpPopupShowsOnHoverAndHidesWhenTheWindowIsClicked() {
-        writeConfig(
-            {{QStringLiteral("termsIsRead"), QStringLiteral("true")},
-             {QStringLiteral("serverUrl"), QStringLiteral("http://127.0.0.1:9/prod-api/")}});
+        writeAcceptedConfig(QStringLiteral("http://127.0.0.1:9/prod-api/"));
         openWindow();
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window));

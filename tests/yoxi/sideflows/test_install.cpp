@@ -1,6 +1,5 @@
 // The install report as cast-server receives it.
 #include "api/install/active.h"
-#include "app/config/configutil.h"
 #include "support/castserver.h"
 #include "support/testconfig.h"
 
@@ -18,8 +17,7 @@ void InstallReportTest::everyReportIsSentSignedWithFixedFields() {
     TestServer server;
     const QString error = server.start({});
     QVERIFY2(error.isEmpty(), qPrintable(error));
-    ConfigUtil config;
-    config.setValue(config.serverUrl, server.baseUrl());
+    setServerUrl(server.baseUrl());
 
     Active active;
     active.reportActive();

@@ -43,6 +43,15 @@ QImage labelOnly(QRoundProgressBar &bar) {
     return bar.grab().toImage();
 }
 
+// Sizes the bar as a square arc that labels its value as a whole percent.
+void showPercentArc(QRoundProgressBar &bar, int size, int value) {
+    bar.resize(size, size);
+    bar.setShape(QRoundProgressBar::ShapeArc);
+    bar.setPrecision(0);
+    bar.setLabelPattern("%v%");
+    bar.setValue(value);
+}
+
 // Number of pixels in the centre square of the bar that differ from white.
 int inkInCentre(QRoundProgressBar &bar) {
     const QImage image = labelOnly(bar);
@@ -147,12 +156,8 @@ void RoundProgressBarTest::emptyRangeGivesZeroPercent() {
 
 void RoundProgressBarTest::arcAtThirtySixPixelsHasInnerRadius34AndLabelSize13() {
     ProbeBar bar;
-    bar.resize(36, 36);
-    bar.setShape(QRoundProgressBar::ShapeArc);
+    showPercentArc(bar, 36, 5);
     bar.setRimWidth(2);
-    bar.setPrecision(0);
-    bar.setLabelPattern("%v%");
-    bar.setValue(5);
     bar.grab();
     QCOMPARE(bar.innerRadius, 34.0);
     QCOMPARE(bar.labelPixelSize, 13);
@@ -166,13 +171,9 @@ void RoundProgressBarTest::arcAtThirtySixPixelsHasInnerRadius34AndLabelSize13() 
 // "100%" must stay at least 2 pixels inside it.
 void RoundProgressBarTest::fullLabelKeepsClearOfTheRing() {
     QRoundProgressBar bar;
-    bar.resize(36, 36);
-    bar.setShape(QRoundProgressBar::ShapeArc);
+    showPercentArc(bar, 36, 100);
     bar.setRimWidth(2);
     bar.setArcWidth(2);
-    bar.setPrecision(0);
-    bar.setLabelPattern("%v%");
-    bar.setValue(100);
     const QImage image = labelOnly(bar);
     int ink = 0;
     double farthest = 0;
@@ -191,11 +192,7 @@ void RoundProgressBarTest::fullLabelKeepsClearOfTheRing() {
 
 void RoundProgressBarTest::emptyPatternDrawsNoText() {
     QRoundProgressBar bar;
-    bar.resize(60, 60);
-    bar.setShape(QRoundProgressBar::ShapeArc);
-    bar.setPrecision(0);
-    bar.setLabelPattern("%v%");
-    bar.setValue(88);
+    showPercentArc(bar, 60, 88);
     QVERIFY(inkInCentre(bar) > 0);
 
     bar.clearLabelPattern();

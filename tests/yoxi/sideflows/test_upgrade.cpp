@@ -287,8 +287,7 @@ void UpgradeTest::checkAgainstServerSignsAndAnnounces() {
         server.start({"--upgrade-version", "2.1.0", "--upgrade-name", name, "--upgrade-type", "1",
                       "--upgrade-url", "http://127.0.0.1:9/files/setup.exe"});
     QVERIFY2(error.isEmpty(), qPrintable(error));
-    ConfigUtil config;
-    config.setValue(config.serverUrl, server.baseUrl());
+    setServerUrl(server.baseUrl());
 
     YoxiUpgrade upgrade;
     QSignalSpy notices(&upgrade, &YoxiUpgrade::upgradeNotice);
@@ -296,6 +295,7 @@ void UpgradeTest::checkAgainstServerSignsAndAnnounces() {
     QTRY_COMPARE(notices.count(), 1);
     QCOMPARE(notices.first().at(0).toString(), QString("2.1.0"));
     QCOMPARE(notices.first().at(1).toInt(), 1);
+    ConfigUtil config;
     QCOMPARE(config.getValue(config.upgradePackageName, absent), QString("setup_2.1.0.exe"));
     QCOMPARE(config.getValue(config.downloadUrl, absent),
              QString("http://127.0.0.1:9/files/setup.exe"));
@@ -323,8 +323,7 @@ void UpgradeTest::checkAgainstServerWithoutUpgradeNoticesNothing() {
     TestServer server;
     const QString error = server.start({});
     QVERIFY2(error.isEmpty(), qPrintable(error));
-    ConfigUtil config;
-    config.setValue(config.serverUrl, server.baseUrl());
+    setServerUrl(server.baseUrl());
 
     YoxiUpgrade upgrade;
     QSignalSpy notices(&upgrade, &YoxiUpgrade::upgradeNotice);
@@ -332,6 +331,7 @@ void UpgradeTest::checkAgainstServerWithoutUpgradeNoticesNothing() {
     QTRY_COMPARE(server.requests().size(), 1);
     QTest::qWait(300);
     QCOMPARE(notices.count(), 0);
+    ConfigUtil config;
     QCOMPARE(config.getValue(config.upgradePackageName, absent), QString(absent));
 }
 
