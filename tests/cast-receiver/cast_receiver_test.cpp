@@ -84,6 +84,29 @@ std::vector<uint8_t> readUntilClosed(int fd, std::chrono::milliseconds timeout, 
     return bytes;
 }
 
+// A loopback socket bound to the port (0: any free one), listening; -1 when
+// the port is taken.
+int listeningSocket(int port) {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    if (bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
+        listen(fd, 1) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+int localPort(int fd) {
+    sockaddr_in address{};
+    socklen_t size = sizeof address;
+    getsockname(fd, reinterpret_cast<sockaddr *>(&address), &size);
+    return ntohs(address.sin_port);
+}
+
 class CastReceiverProcess : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -285,15 +308,23 @@ TEST_F(CastReceiverProcess, WithAWindowItServesCastAfterCastAndStillRecords) {
 }
 
 TEST_F(CastReceiverProcess, ABusyPortIsAClearError) {
-    int busy = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(bind(busy, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
-    ASSERT_EQ(listen(busy, 1), 0);
-    socklen_t size = sizeof address;
-    getsockname(busy, reinterpret_cast<sockaddr *>(&address), &size);
-    int port = ntohs(address.sin_port);
+    // A listening port whose lower neighbour is free, so that a receiver
+    // given that neighbour fails on its audio port and nowhere else.
+    int busy = -1;
+    int port = 0;
+    for (int attempt = 0; attempt < 100 && busy < 0; ++attempt) {
+        int candidate = listeningSocket(0);
+        ASSERT_GE(candidate, 0);
+        port = localPort(candidate);
+        int neighbour = port > 1024 ? listeningSocket(port - 1) : -1;
+        if (neighbour >= 0) {
+            close(neighbour);
+            busy = candidate;
+        } else {
+            close(candidate);
+        }
+    }
+    ASSERT_GE(busy, 0) << "no free pair of ports";
 
     ReceiverProcess onControl(
         {CAST_RECEIVER_PATH, "--port", std::to_string(port), "--out", m_out.string()});
