@@ -2,6 +2,7 @@
 // reactions and fault options; its errors for bad arguments and busy ports.
 #include "link/message_framing.h"
 #include "receiver_process.h"
+#include "test_sockets.h"
 
 #include <nlohmann/json.hpp>
 
@@ -82,29 +83,6 @@ std::vector<uint8_t> readUntilClosed(int fd, std::chrono::milliseconds timeout, 
         bytes.insert(bytes.end(), buffer, buffer + got);
     }
     return bytes;
-}
-
-// A loopback socket bound to the port (0: any free one), listening; -1 when
-// the port is taken.
-int listeningSocket(int port) {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    if (bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
-        listen(fd, 1) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-int localPort(int fd) {
-    sockaddr_in address{};
-    socklen_t size = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr *>(&address), &size);
-    return ntohs(address.sin_port);
 }
 
 class CastReceiverProcess : public ::testing::Test {
@@ -310,21 +288,24 @@ TEST_F(CastReceiverProcess, WithAWindowItServesCastAfterCastAndStillRecords) {
 TEST_F(CastReceiverProcess, ABusyPortIsAClearError) {
     // A listening port whose lower neighbour is free, so that a receiver
     // given that neighbour fails on its audio port and nowhere else.
-    int busy = -1;
+    using namespace pixpipe::testing;
+    SocketHandle busy = kNoSocket;
     int port = 0;
-    for (int attempt = 0; attempt < 100 && busy < 0; ++attempt) {
-        int candidate = listeningSocket(0);
-        ASSERT_GE(candidate, 0);
-        port = localPort(candidate);
-        int neighbour = port > 1024 ? listeningSocket(port - 1) : -1;
-        if (neighbour >= 0) {
-            close(neighbour);
+    for (int attempt = 0; attempt < 100 && busy == kNoSocket; ++attempt) {
+        SocketHandle candidate = bindTcp("127.0.0.1", 0, 0);
+        ASSERT_NE(candidate, kNoSocket);
+        ASSERT_TRUE(startListening(candidate));
+        port = boundPort(candidate);
+        SocketHandle neighbour =
+            port > 1024 ? bindTcp("127.0.0.1", static_cast<uint16_t>(port - 1), 0) : kNoSocket;
+        if (neighbour != kNoSocket) {
+            closeSocket(neighbour);
             busy = candidate;
         } else {
-            close(candidate);
+            closeSocket(candidate);
         }
     }
-    ASSERT_GE(busy, 0) << "no free pair of ports";
+    ASSERT_NE(busy, kNoSocket) << "no free pair of ports";
 
     ReceiverProcess onControl(
         {CAST_RECEIVER_PATH, "--port", std::to_string(port), "--out", m_out.string()});
@@ -339,7 +320,7 @@ TEST_F(CastReceiverProcess, ABusyPortIsAClearError) {
     EXPECT_EQ(onAudio.waitForExit(), 1);
     EXPECT_NE(onAudio.errors().find(std::to_string(port) + " (audio)"), std::string::npos)
         << onAudio.errors();
-    close(busy);
+    closeSocket(busy);
 }
 
 TEST_F(CastReceiverProcess, BadArgumentsAreRefusedAndHelpIsShown) {
