@@ -50,6 +50,7 @@ struct Settings {
     std::string self;
     int seconds = 12;
     int rounds = 2;
+    std::vector<Scene> scenes{std::begin(kScenes), std::end(kScenes)};
 };
 
 struct Segment {
@@ -211,11 +212,11 @@ Segment runSegment(Sender sender, const Settings &settings) {
         for (std::string line = senders.front()->readLine(); !line.empty();
              line = senders.front()->readLine()) {
             pixpipe::ConversionCounts &counts = segment.conversions;
-            long long pictures = 0, bands = 0, converted = 0;
+            long long pictures = 0, bands = 0, converted = 0, area = 0, areaConverted = 0;
             if (line.rfind(kConversionsLabel, 0) == 0 &&
-                std::sscanf(line.c_str() + sizeof kConversionsLabel - 1, "%lld %lld %lld",
-                            &pictures, &bands, &converted) == 3)
-                counts = {pictures, bands, converted};
+                std::sscanf(line.c_str() + sizeof kConversionsLabel - 1, "%lld %lld %lld %lld %lld",
+                            &pictures, &bands, &converted, &area, &areaConverted) == 5)
+                counts = {pictures, bands, converted, area, areaConverted};
         }
     }
     const double wall =
@@ -303,6 +304,8 @@ Summary summarise(const std::vector<Segment> &segments) {
         summary.conversions.pictures += segment.conversions.pictures;
         summary.conversions.bands += segment.conversions.bands;
         summary.conversions.bandsConverted += segment.conversions.bandsConverted;
+        summary.conversions.area += segment.conversions.area;
+        summary.conversions.areaConverted += segment.conversions.areaConverted;
         for (const auto &latency : probe.value("latency_ms", nlohmann::json::array()))
             latencies.push_back(latency.get<double>());
     }
@@ -357,10 +360,12 @@ void printScene(Scene scene, const std::vector<Segment> (&segments)[2], int seco
     const double bandsPerPicture =
         conversions.pictures > 0 ? double(conversions.bands) / conversions.pictures : 0;
     std::printf("pixpipe bands converted: %.3f per converted picture, %.3f per sent picture "
-                "(%lld of %lld pictures converted, %.0f bands each)\n",
+                "(%lld of %lld pictures converted, %.0f bands each); area converted: %.3f per "
+                "converted picture (the bands' columns over the change)\n",
                 ratio(double(conversions.bandsConverted), double(conversions.bands)),
                 ratio(double(conversions.bandsConverted), bandsPerPicture * sentPictures),
-                static_cast<long long>(conversions.pictures), sentPictures, bandsPerPicture);
+                static_cast<long long>(conversions.pictures), sentPictures, bandsPerPicture,
+                ratio(double(conversions.areaConverted), double(conversions.area)));
     std::printf("pixpipe/ffmpeg: cpu %.2f (goal <= %.2f), per picture %.2f, peak memory %.2f "
                 "(goal <= 0.75)",
                 ratio(ours.cpu, theirs.cpu), cpuGoal(scene),
@@ -383,9 +388,10 @@ int runEngineChild(int port, int seconds) {
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     stopCapture();
     const pixpipe::ConversionCounts counts = pixpipe::conversionCounts();
-    std::printf("%s%lld %lld %lld\n", kConversionsLabel, static_cast<long long>(counts.pictures),
-                static_cast<long long>(counts.bands),
-                static_cast<long long>(counts.bandsConverted));
+    std::printf("%s%lld %lld %lld %lld %lld\n", kConversionsLabel,
+                static_cast<long long>(counts.pictures), static_cast<long long>(counts.bands),
+                static_cast<long long>(counts.bandsConverted), static_cast<long long>(counts.area),
+                static_cast<long long>(counts.areaConverted));
     return 0;
 }
 
@@ -395,7 +401,15 @@ std::optional<Settings> parseArguments(int argc, char **argv) {
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string name = argv[i];
         const int value = std::atoi(argv[i + 1]);
-        if (name == "--seconds")
+        if (name == "--scene") {
+            const auto named =
+                std::find_if(std::begin(kScenes), std::end(kScenes), [&](Scene scene) {
+                    return argv[i + 1] == std::string(sceneName(scene));
+                });
+            if (named == std::end(kScenes))
+                return std::nullopt;
+            settings.scenes = {*named};
+        } else if (name == "--seconds")
             settings.seconds = value;
         else if (name == "--rounds")
             settings.rounds = value;
@@ -416,9 +430,10 @@ int main(int argc, char **argv) {
     const std::optional<Settings> settings = parseArguments(argc, argv);
     if (!settings) {
         std::fprintf(stderr,
-                     "Usage: pixpipe-bench [--seconds N (>= 5, default 12)] [--rounds R]\n"
+                     "Usage: pixpipe-bench [--seconds N (>= 5, default 12)] [--rounds R] "
+                     "[--scene moving|still|window]\n"
                      "Runs the engine and the FFmpeg command line in turns on the screen of "
-                     "DISPLAY, R rounds of N s each per scene.\n");
+                     "DISPLAY, R rounds of N s each per scene (all three, or the one named).\n");
         return 2;
     }
     if (!std::getenv("DISPLAY")) {
@@ -429,7 +444,7 @@ int main(int argc, char **argv) {
     bool allOk = true;
     std::string clockReport;
     std::vector<Segment> results[3][2]; // [scene][sender]
-    for (Scene scene : kScenes) {
+    for (Scene scene : settings->scenes) {
         std::unique_ptr<ScreenScene> shown = showScene(scene);
         if (!shown) {
             std::fprintf(stderr, "pixpipe-bench: the screen scene did not start\n");
@@ -456,7 +471,7 @@ int main(int argc, char **argv) {
                 "delivered; cpu s/s = sender CPU seconds per second; latency in ms, glass to "
                 "decoded\n",
                 settings->rounds, settings->seconds);
-    for (Scene scene : kScenes)
+    for (Scene scene : settings->scenes)
         printScene(scene, results[int(scene)], settings->seconds);
     std::printf("\nlatency error bound: the painted clock is late by up to one repaint "
                 "interval, so latencies are overstated by at most that: %s",

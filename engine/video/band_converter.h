@@ -1,8 +1,10 @@
-// Converts the changed bands of a captured picture and takes every other row
-// from the conversion of the picture before.
+// Converts the changed bands of a captured picture, or only their columns
+// over the change, and takes every other pixel from the conversion of the
+// picture before.
 #pragma once
 
 #include "video/changed_bands.h"
+#include "video/column_scalers.h"
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -21,5 +23,12 @@ namespace pixpipe {
 // negative error code of the scaler.
 int convertBands(SwsContext *context, const AVFrame *picture, const AVFrame *lastOutput,
                  AVFrame *output, const std::vector<RowRange> &runs);
+
+// The same with the window's context converting only the window's columns
+// of the runs: its exact columns are taken, all others copied from
+// lastOutput. picture must be in a packed format (packedPixelBytes > 0).
+int convertBandColumns(const ColumnWindow &window, const AVFrame *picture,
+                       const AVFrame *lastOutput, AVFrame *output,
+                       const std::vector<RowRange> &runs);
 
 } // namespace pixpipe

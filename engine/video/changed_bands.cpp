@@ -6,6 +6,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace pixpipe {
@@ -24,56 +25,118 @@ int filterMargin(int sourceHeight, int outputHeight, int sourceChromaShift) {
     return (2 * std::max(lumaStep, chromaStep) + 1) << sourceChromaShift;
 }
 
-ChangedBands everyBandChanged(int outputHeight, int bandHeight) {
+ChangedBands everyBandChanged(int outputHeight, int bandHeight, int sourceWidth) {
     ChangedBands result;
     result.bands = (outputHeight + bandHeight - 1) / bandHeight;
     result.changed = result.bands;
     result.runs.push_back({0, outputHeight});
+    result.endColumn = sourceWidth;
     return result;
 }
 
-// Compares captured rows, each at most once, remembering the answers.
+uint64_t wordAt(const uint8_t *bytes) {
+    uint64_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    return word;
+}
+
+// The first byte in which a and b differ; the bytes [0, n) must differ.
+size_t firstDifferingByte(const uint8_t *a, const uint8_t *b, size_t n) {
+    size_t first = 0;
+    while (first + sizeof(uint64_t) <= n && wordAt(a + first) == wordAt(b + first))
+        first += sizeof(uint64_t);
+    while (a[first] == b[first])
+        ++first;
+    return first;
+}
+
+// One past the last byte in which a and b differ; the bytes [0, n) must differ.
+size_t endOfDifferingBytes(const uint8_t *a, const uint8_t *b, size_t n) {
+    size_t end = n;
+    while (end >= sizeof(uint64_t) &&
+           wordAt(a + end - sizeof(uint64_t)) == wordAt(b + end - sizeof(uint64_t)))
+        end -= sizeof(uint64_t);
+    while (a[end - 1] == b[end - 1])
+        --end;
+    return end;
+}
+
+// The bytes [first, end) of the rows compared so far in which they differ,
+// widened by each row added. A row is compared in three parts: left of the
+// span, the span, right of it, so that the rows of a change in a small part
+// of the width cost little beyond the span's edges, and only bytes outside
+// the span are searched one by one.
+class DifferingSpan {
+public:
+    // Whether the n-byte rows a and b differ.
+    bool add(const uint8_t *a, const uint8_t *b, size_t n) {
+        if (m_first >= m_end) {
+            if (std::memcmp(a, b, n) == 0)
+                return false;
+            m_first = firstDifferingByte(a, b, n);
+            m_end = endOfDifferingBytes(a, b, n);
+            return true;
+        }
+        const bool left = std::memcmp(a, b, m_first) != 0;
+        const bool right = std::memcmp(a + m_end, b + m_end, n - m_end) != 0;
+        if (left)
+            m_first = firstDifferingByte(a, b, m_first);
+        if (right)
+            m_end += endOfDifferingBytes(a + m_end, b + m_end, n - m_end);
+        return left || right || std::memcmp(a + m_first, b + m_first, m_end - m_first) != 0;
+    }
+    size_t first() const { return m_first; }
+    size_t end() const { return m_end; }
+
+private:
+    size_t m_first = 0;
+    size_t m_end = 0;
+};
+
+// Compares every captured row once: which rows differ, and the columns
+// that hold the differences.
 class RowCompare {
 public:
     RowCompare(const AVFrame *a, const AVFrame *b, const AVPixFmtDescriptor *descriptor)
-        : m_a(a), m_b(b), m_descriptor(descriptor),
-          m_planes(av_pix_fmt_count_planes(static_cast<AVPixelFormat>(a->format))),
-          m_known(static_cast<size_t>(a->height), Unknown) {}
+        : m_differs(static_cast<size_t>(a->height), false) {
+        const auto format = static_cast<AVPixelFormat>(a->format);
+        const int planes = av_pix_fmt_count_planes(format);
+        DifferingSpan spans[4];
+        for (int row = 0; row < a->height; ++row) {
+            for (int plane = 0; plane < planes; ++plane) {
+                const bool chroma = plane == 1 || plane == 2;
+                const int planeRow = chroma ? row >> descriptor->log2_chroma_h : row;
+                m_differs[row] =
+                    spans[plane].add(
+                        a->data[plane] + static_cast<ptrdiff_t>(planeRow) * a->linesize[plane],
+                        b->data[plane] + static_cast<ptrdiff_t>(planeRow) * b->linesize[plane],
+                        static_cast<size_t>(av_image_get_linesize(format, a->width, plane))) ||
+                    m_differs[row];
+            }
+        }
+        const int pixelBytes = packedPixelBytes(a->format);
+        if (std::find(m_differs.begin(), m_differs.end(), true) == m_differs.end())
+            return;
+        if (pixelBytes > 0) {
+            m_firstColumn = static_cast<int>(spans[0].first() / pixelBytes);
+            m_endColumn = static_cast<int>((spans[0].end() + pixelBytes - 1) / pixelBytes);
+        } else {
+            m_endColumn = a->width;
+        }
+    }
 
     // Whether any row in [first, end) differs.
-    bool anyDiffers(int first, int end) {
-        for (int row = first; row < end; ++row) {
-            if (m_known[row] == Unknown)
-                m_known[row] = rowDiffers(row) ? Differs : Same;
-            if (m_known[row] == Differs)
-                return true;
-        }
-        return false;
+    bool anyDiffers(int first, int end) const {
+        return std::find(m_differs.begin() + first, m_differs.begin() + end, true) !=
+               m_differs.begin() + end;
     }
+    int firstColumn() const { return m_firstColumn; }
+    int endColumn() const { return m_endColumn; }
 
 private:
-    enum State : signed char { Unknown, Same, Differs };
-
-    bool rowDiffers(int row) const {
-        const auto format = static_cast<AVPixelFormat>(m_a->format);
-        for (int plane = 0; plane < m_planes; ++plane) {
-            const bool chroma = plane == 1 || plane == 2;
-            const int planeRow = chroma ? row >> m_descriptor->log2_chroma_h : row;
-            const int rowBytes = av_image_get_linesize(format, m_a->width, plane);
-            if (std::memcmp(
-                    m_a->data[plane] + static_cast<ptrdiff_t>(planeRow) * m_a->linesize[plane],
-                    m_b->data[plane] + static_cast<ptrdiff_t>(planeRow) * m_b->linesize[plane],
-                    static_cast<size_t>(rowBytes)) != 0)
-                return true;
-        }
-        return false;
-    }
-
-    const AVFrame *m_a;
-    const AVFrame *m_b;
-    const AVPixFmtDescriptor *m_descriptor;
-    int m_planes;
-    std::vector<State> m_known;
+    std::vector<bool> m_differs;
+    int m_firstColumn = 0;
+    int m_endColumn = 0;
 };
 
 bool comparable(const AVFrame *last, const AVFrame *picture, const AVPixFmtDescriptor *descriptor) {
@@ -96,17 +159,30 @@ bool comparable(const AVFrame *last, const AVFrame *picture, const AVPixFmtDescr
 
 } // namespace
 
+int packedPixelBytes(int format) {
+    const AVPixFmtDescriptor *descriptor = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(format));
+    if (!descriptor || av_pix_fmt_count_planes(static_cast<AVPixelFormat>(format)) != 1 ||
+        (descriptor->flags &
+         (AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_BITSTREAM | AV_PIX_FMT_FLAG_HWACCEL)) ||
+        !(descriptor->flags & AV_PIX_FMT_FLAG_RGB))
+        return 0;
+    const int bits = av_get_padded_bits_per_pixel(descriptor);
+    return bits % 8 == 0 ? bits / 8 : 0;
+}
+
 ChangedBands findChangedBands(const AVFrame *last, const AVFrame *picture, int outputHeight,
                               int bandHeight) {
     const AVPixFmtDescriptor *descriptor =
         av_pix_fmt_desc_get(static_cast<AVPixelFormat>(picture->format));
     if (!comparable(last, picture, descriptor))
-        return everyBandChanged(outputHeight, bandHeight);
+        return everyBandChanged(outputHeight, bandHeight, picture->width);
 
     const int64_t sourceHeight = picture->height;
     const int margin = filterMargin(picture->height, outputHeight, descriptor->log2_chroma_h);
-    RowCompare rows(last, picture, descriptor);
+    const RowCompare rows(last, picture, descriptor);
     ChangedBands result;
+    result.firstColumn = rows.firstColumn();
+    result.endColumn = rows.endColumn();
     for (int first = 0; first < outputHeight; first += bandHeight) {
         const int end = std::min(first + bandHeight, outputHeight);
         ++result.bands;

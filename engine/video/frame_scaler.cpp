@@ -4,12 +4,7 @@
 #include "video/band_converter.h"
 #include "video/changed_bands.h"
 #include "video/conversion_counts.h"
-
-extern "C" {
-#include <libavutil/opt.h>
-}
-
-#include <thread>
+#include "video/scaler_context.h"
 
 namespace pixpipe {
 
@@ -19,32 +14,6 @@ namespace {
 // costs little more than its own rows, large enough that the filter's reach
 // above and below a band stays a small part of what is compared.
 constexpr int kBandRows = 16;
-
-// Scaling a full screen is the heaviest step of the capture thread; the
-// scaler cuts the picture into slices and converts them on this many threads.
-int scalerThreads() {
-    const unsigned cores = std::thread::hardware_concurrency();
-    return cores > 0 ? static_cast<int>(cores) : 1;
-}
-
-SwsContext *newScaler(const AVFrame *picture, int width, int height) {
-    SwsContext *context = sws_alloc_context();
-    if (!context)
-        return nullptr;
-    av_opt_set_int(context, "srcw", picture->width, 0);
-    av_opt_set_int(context, "srch", picture->height, 0);
-    av_opt_set_int(context, "src_format", picture->format, 0);
-    av_opt_set_int(context, "dstw", width, 0);
-    av_opt_set_int(context, "dsth", height, 0);
-    av_opt_set_int(context, "dst_format", AV_PIX_FMT_YUV420P, 0);
-    av_opt_set_int(context, "sws_flags", SWS_BICUBIC, 0);
-    av_opt_set_int(context, "threads", scalerThreads(), 0);
-    if (sws_init_context(context, nullptr, nullptr) < 0) {
-        sws_freeContext(context);
-        return nullptr;
-    }
-    return context;
-}
 
 } // namespace
 
@@ -62,14 +31,17 @@ void FrameScaler::forgetLast() {
 }
 
 bool FrameScaler::prepareFor(const AVFrame *picture) {
-    // The context follows the source if the captured size or format ever
-    // changes; otherwise it is the same context every time.
+    // The contexts follow the source if the captured size or format ever
+    // changes; otherwise they are the same contexts every time.
     if (m_context && picture->width == m_sourceWidth && picture->height == m_sourceHeight &&
         picture->format == m_sourceFormat)
         return true;
     forgetLast();
     sws_freeContext(m_context);
-    m_context = newScaler(picture, m_width, m_height);
+    m_context = newBicubicScaler(picture->width, picture->height, picture->format, m_width,
+                                 m_height, scalerThreads());
+    m_columns = std::make_unique<ColumnScalers>(picture->width, picture->height, picture->format,
+                                                m_width, m_height, scalerThreads());
     if (m_context) {
         // Bands start where the scaler can begin an output slice.
         m_sliceAlignment = static_cast<int>(sws_receive_slice_alignment(m_context));
@@ -81,20 +53,31 @@ bool FrameScaler::prepareFor(const AVFrame *picture) {
     return m_context != nullptr;
 }
 
-int FrameScaler::convertInto(AVFrame *frame, const AVFrame *picture) {
+int FrameScaler::convertInto(AVFrame *frame, const AVFrame *picture, bool &unchanged) {
     if (m_lastPicture && m_lastOutput) {
         const ChangedBands bands = findChangedBands(m_lastPicture, picture, m_height, m_bandRows);
+        if (bands.changed == 0) {
+            unchanged = true;
+            return 0;
+        }
         // The scaler takes a slice that ends at the bottom only when its
         // height is aligned too, which an odd height cannot be.
-        const bool bottomConvertible = m_height % m_sliceAlignment == 0 || bands.runs.empty() ||
+        const bool bottomConvertible = m_height % m_sliceAlignment == 0 ||
                                        bands.runs.back().first + bands.runs.back().count < m_height;
-        if (bands.changed * 3 <= bands.bands * 2 && bottomConvertible) {
-            countConversion(bands.bands, bands.changed);
-            return convertBands(m_context, picture, m_lastOutput, frame, bands.runs);
+        ColumnWindow window;
+        const bool inColumns = m_columns->windowFor(bands.firstColumn, bands.endColumn, window);
+        const int columns = inColumns ? window.outputWidth : m_width;
+        // Converting more than two thirds of the picture in parts costs more
+        // than converting it whole.
+        if (int64_t{bands.changed} * columns * 3 <= int64_t{bands.bands} * m_width * 2 &&
+            bottomConvertible) {
+            countConversion(bands.bands, bands.changed, m_width, columns);
+            return inColumns ? convertBandColumns(window, picture, m_lastOutput, frame, bands.runs)
+                             : convertBands(m_context, picture, m_lastOutput, frame, bands.runs);
         }
     }
     const int bands = (m_height + m_bandRows - 1) / m_bandRows;
-    countConversion(bands, bands);
+    countConversion(bands, bands, m_width, m_width);
     // The frame interface is the one that runs the slices on the threads.
     return sws_scale_frame(m_context, frame, picture);
 }
@@ -102,10 +85,15 @@ int FrameScaler::convertInto(AVFrame *frame, const AVFrame *picture) {
 AVFrame *FrameScaler::convert(const AVFrame *picture) {
     AVFrame *frame = prepareFor(picture) ? m_pool.newFrame() : nullptr;
     int ret = frame ? 0 : AVERROR(ENOMEM);
+    bool unchanged = false;
     if (ret >= 0)
-        ret = convertInto(frame, picture);
+        ret = convertInto(frame, picture, unchanged);
+    if (ret >= 0 && unchanged) {
+        av_frame_free(&frame);
+        return repeatLast();
+    }
     if (ret >= 0) {
-        // References, not copies: the capture thread keeps the same two.
+        // References, not copies.
         forgetLast();
         m_lastPicture = av_frame_clone(picture);
         m_lastOutput = av_frame_clone(frame);
@@ -119,6 +107,10 @@ AVFrame *FrameScaler::convert(const AVFrame *picture) {
         return nullptr;
     }
     return frame;
+}
+
+AVFrame *FrameScaler::repeatLast() const {
+    return m_lastOutput ? av_frame_clone(m_lastOutput) : nullptr;
 }
 
 } // namespace pixpipe

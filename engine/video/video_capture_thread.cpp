@@ -8,7 +8,6 @@
 #include "queue/media_queues.h"
 #include "video/capture_device.h"
 #include "video/frame_scaler.h"
-#include "video/same_picture.h"
 #include "video/video_decoder.h"
 #include "video/video_encoder.h"
 
@@ -87,46 +86,24 @@ int endCaptureWithError(CastContext *cast, int code) {
     return -1;
 }
 
-// The newest captured picture and its conversion, which the capture thread
-// hands on again while nothing new comes.
-struct LastPictures {
-    AVFrame *captured = nullptr;
-    AVFrame *converted = nullptr;
-    ~LastPictures() {
-        av_frame_free(&captured);
-        av_frame_free(&converted);
-    }
-};
-
-// The frame for the encoder from one captured packet: the new picture when
-// the decoder delivered one, otherwise the last picture again. A picture
-// byte for byte the same as the last one (a still screen) would convert to
-// the same frame, so the last conversion is used again without converting.
-// Converted pictures are never written after conversion, so a repeat shares
-// the last one's buffer. Returns nullptr while there is nothing to show yet.
-AVFrame *nextEncoderFrame(AVCodecContext *decoder, FrameScaler &scaler, const AVPacket *packet,
-                          LastPictures &last) {
+// The frame for the encoder from one captured packet: the conversion of the
+// new picture when the decoder delivered one, otherwise (or when it cannot be
+// converted) the last conversion again. Returns nullptr while there is
+// nothing to show yet.
+AVFrame *nextEncoderFrame(AVCodecContext *decoder, FrameScaler &scaler, const AVPacket *packet) {
     AVFrame *decoded = av_frame_alloc();
-    if (decoded && decodeNewestPicture(decoder, packet, decoded) &&
-        !(last.converted && samePicture(decoded, last.captured))) {
-        if (AVFrame *converted = scaler.convert(decoded)) {
-            av_frame_free(&last.converted);
-            last.converted = converted;
-            av_frame_free(&last.captured);
-            last.captured = decoded;
-            decoded = nullptr;
-        }
-    }
+    AVFrame *frame = nullptr;
+    if (decoded && decodeNewestPicture(decoder, packet, decoded))
+        frame = scaler.convert(decoded);
     av_frame_free(&decoded);
-    return last.converted ? av_frame_clone(last.converted) : nullptr;
+    return frame ? frame : scaler.repeatLast();
 }
 
-// Reads, converts and queues pictures while the cast runs. The converted
-// pictures and the captured one kept for comparison go when it returns,
-// before the thread reports its end.
+// Reads, converts and queues pictures while the cast runs. The scaler, with
+// the last captured and converted pictures, goes when it returns, before the
+// thread reports its end.
 void captureUntilStopped(CastContext *cast, int streamIndex) {
     FrameScaler scaler(cast->m_width, cast->m_height);
-    LastPictures lastPictures;
     int64_t frameNumber = 0;
     while (cast->m_running == 1) {
         AVPacket *packet = av_packet_alloc();
@@ -138,7 +115,7 @@ void captureUntilStopped(CastContext *cast, int streamIndex) {
             continue;
         }
         if (packet->stream_index == streamIndex) {
-            AVFrame *frame = nextEncoderFrame(cast->m_videoDecoder, scaler, packet, lastPictures);
+            AVFrame *frame = nextEncoderFrame(cast->m_videoDecoder, scaler, packet);
             // A picture read after a stop would never be encoded: the encode
             // thread leaves at its next look at the running flag. Dropping it
             // lets the end marker be what wakes a waiting encode thread.

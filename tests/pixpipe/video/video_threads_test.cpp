@@ -372,16 +372,20 @@ TEST_F(VideoThreadsTest, SizeTheEncoderRefusesNotifies1004AndReleases) {
     EXPECT_EQ(m_cast.m_videoEncoder, nullptr);
 }
 
+int pixelBytes(const AVFrame *picture) {
+    return picture->format == AV_PIX_FMT_BGR24 ? 3 : 4;
+}
+
 // A captured picture of noise, so that every tap of the filter counts.
-AVFrame *noisePicture(int width, int height) {
+AVFrame *noisePicture(int width, int height, AVPixelFormat format = AV_PIX_FMT_BGR0) {
     AVFrame *picture = av_frame_alloc();
-    picture->format = AV_PIX_FMT_BGR0;
+    picture->format = format;
     picture->width = width;
     picture->height = height;
     EXPECT_EQ(av_frame_get_buffer(picture, 0), 0);
     uint32_t state = 12345;
     for (int row = 0; row < height; ++row) {
-        for (int byte = 0; byte < 4 * width; ++byte) {
+        for (int byte = 0; byte < pixelBytes(picture) * width; ++byte) {
             state = state * 1664525u + 1013904223u;
             picture->data[0][row * picture->linesize[0] + byte] = static_cast<uint8_t>(state >> 24);
         }
@@ -389,17 +393,27 @@ AVFrame *noisePicture(int width, int height) {
     return picture;
 }
 
-// Captured rows [first, end) of one picture, for each range.
-using RowChanges = std::vector<std::pair<int, int>>;
+// Captured rows [first, end) of one picture, in the columns [firstColumn,
+// endColumn) (-1: to the right edge), for each change.
+struct Change {
+    int first;
+    int end;
+    int firstColumn = 0;
+    int endColumn = -1;
+};
+using RowChanges = std::vector<Change>;
 
-// A copy of picture with the given rows changed.
+// A copy of picture with the given pixels changed.
 AVFrame *withRowsChanged(const AVFrame *picture, const RowChanges &changes) {
     AVFrame *changed = av_frame_clone(picture);
     EXPECT_EQ(av_frame_make_writable(changed), 0);
-    for (const auto &[first, end] : changes) {
-        for (int row = first; row < end; ++row) {
+    const int bytesPerPixel = pixelBytes(picture);
+    for (const Change &change : changes) {
+        const int endColumn = change.endColumn < 0 ? picture->width : change.endColumn;
+        for (int row = change.first; row < change.end; ++row) {
             uint8_t *bytes = changed->data[0] + row * changed->linesize[0];
-            for (int byte = 0; byte < 4 * picture->width; ++byte)
+            for (int byte = bytesPerPixel * change.firstColumn; byte < bytesPerPixel * endColumn;
+                 ++byte)
                 bytes[byte] ^= static_cast<uint8_t>(0x5a + row);
         }
     }
@@ -430,8 +444,8 @@ std::string firstDifference(const AVFrame *a, const AVFrame *b) {
 // A whole conversion by a scaler of its own: one thread, no bands.
 AVFrame *wholeConversion(const AVFrame *picture, int width, int height) {
     SwsContext *context =
-        sws_getContext(picture->width, picture->height, AV_PIX_FMT_BGR0, width, height,
-                       AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
+        sws_getContext(picture->width, picture->height, static_cast<AVPixelFormat>(picture->format),
+                       width, height, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
     AVFrame *frame = av_frame_alloc();
     frame->format = AV_PIX_FMT_YUV420P;
     frame->width = width;
@@ -447,19 +461,26 @@ struct ScreenSizes {
     int sourceWidth, sourceHeight, width, height;
 };
 
+std::string sizeName(const ScreenSizes &sizes) {
+    return std::to_string(sizes.sourceWidth) + "x" + std::to_string(sizes.sourceHeight) + " to " +
+           std::to_string(sizes.width) + "x" + std::to_string(sizes.height);
+}
+
 // Converts a chain of pictures, each differing from the one before in the
-// given captured rows, and checks every conversion against a whole one.
-// Returns the bands converted and the bands the pictures had.
-std::pair<int64_t, int64_t> convertChain(const ScreenSizes &sizes,
-                                         const std::vector<RowChanges> &steps) {
+// given captured pixels, and checks every conversion against a whole one.
+// Returns the counts of what was converted.
+ConversionCounts convertChain(const ScreenSizes &sizes, const std::vector<RowChanges> &steps,
+                              AVPixelFormat format = AV_PIX_FMT_BGR0) {
     FrameScaler scaler(sizes.width, sizes.height);
-    AVFrame *picture = noisePicture(sizes.sourceWidth, sizes.sourceHeight);
+    AVFrame *picture = noisePicture(sizes.sourceWidth, sizes.sourceHeight, format);
     AVFrame *lastFrame = scaler.convert(picture);
     AVFrame *lastExpected = wholeConversion(picture, sizes.width, sizes.height);
     const ConversionCounts before = conversionCounts();
     for (const RowChanges &changes : steps) {
         SCOPED_TRACE("captured rows from " + std::to_string(changes.front().first) + " to " +
-                     std::to_string(changes.back().second));
+                     std::to_string(changes.back().end) + ", columns from " +
+                     std::to_string(changes.front().firstColumn) + " to " +
+                     std::to_string(changes.back().endColumn));
         AVFrame *next = withRowsChanged(picture, changes);
         AVFrame *frame = scaler.convert(next);
         AVFrame *expected = wholeConversion(next, sizes.width, sizes.height);
@@ -483,9 +504,13 @@ std::pair<int64_t, int64_t> convertChain(const ScreenSizes &sizes,
     av_frame_free(&lastExpected);
     av_frame_free(&lastFrame);
     av_frame_free(&picture);
-    const ConversionCounts after = conversionCounts();
-    EXPECT_EQ(after.pictures - before.pictures, static_cast<int64_t>(steps.size()));
-    return {after.bandsConverted - before.bandsConverted, after.bands - before.bands};
+    ConversionCounts counts = conversionCounts();
+    EXPECT_EQ(counts.pictures - before.pictures, static_cast<int64_t>(steps.size()));
+    counts.bands -= before.bands;
+    counts.bandsConverted -= before.bandsConverted;
+    counts.area -= before.area;
+    counts.areaConverted -= before.areaConverted;
+    return counts;
 }
 
 TEST(FrameScalerBands, ConvertingChangedBandsGivesTheWholeConversion) {
@@ -495,8 +520,7 @@ TEST(FrameScalerBands, ConvertingChangedBandsGivesTheWholeConversion) {
                                      {1366, 768, 1280, 720},
                                      {1280, 720, 1920, 1080}};
     for (const ScreenSizes &sizes : sizeCases) {
-        SCOPED_TRACE(std::to_string(sizes.sourceWidth) + "x" + std::to_string(sizes.sourceHeight) +
-                     " to " + std::to_string(sizes.width) + "x" + std::to_string(sizes.height));
+        SCOPED_TRACE(sizeName(sizes));
         const int rows = sizes.sourceHeight;
         // One captured row at a time, through every row of two bands in the
         // middle: each place a row can have relative to a band's edges.
@@ -504,17 +528,17 @@ TEST(FrameScalerBands, ConvertingChangedBandsGivesTheWholeConversion) {
         const int bandRows = 32 * rows / sizes.height + 2;
         for (int row = rows / 2; row < rows / 2 + bandRows; ++row)
             singleRows.push_back({{row, row + 1}});
-        const auto [converted, bands] = convertChain(sizes, singleRows);
-        EXPECT_LT(converted * 4, bands) << "single rows";
+        const ConversionCounts single = convertChain(sizes, singleRows);
+        EXPECT_LT(single.bandsConverted * 4, single.bands) << "single rows";
 
-        const auto [edgeConverted, edgeBands] = convertChain(sizes, {{{0, 1}},
-                                                                     {{0, 3}},
-                                                                     {{rows - 1, rows}},
-                                                                     {{rows - 3, rows}},
-                                                                     {{0, 1}, {rows - 1, rows}}});
+        const ConversionCounts edges = convertChain(sizes, {{{0, 1}},
+                                                            {{0, 3}},
+                                                            {{rows - 1, rows}},
+                                                            {{rows - 3, rows}},
+                                                            {{0, 1}, {rows - 1, rows}}});
         // An odd height converts a changed bottom band with the whole picture.
         if (sizes.height % 2 == 0)
-            EXPECT_LT(edgeConverted * 4, edgeBands) << "top and bottom edges";
+            EXPECT_LT(edges.bandsConverted * 4, edges.bands) << "top and bottom edges";
 
         // The middle row of every other band of 16 converted rows, in one
         // picture, and then of the bands between.
@@ -525,9 +549,48 @@ TEST(FrameScalerBands, ConvertingChangedBandsGivesTheWholeConversion) {
         }
         convertChain(sizes, {everyOther[0], everyOther[1]});
 
-        const auto [allConverted, allBands] = convertChain(sizes, {{{0, rows}}, {{0, rows}}});
-        EXPECT_EQ(allConverted, allBands) << "all bands";
+        const ConversionCounts all = convertChain(sizes, {{{0, rows}}, {{0, rows}}});
+        EXPECT_EQ(all.bandsConverted, all.bands) << "all bands";
     }
+}
+
+TEST(FrameScalerBands, ConvertingChangedColumnsGivesTheWholeConversion) {
+    // Scales with a grid where output and captured columns meet, and one
+    // without (converted in whole-width bands).
+    const ScreenSizes sizeCases[] = {{1920, 1080, 1280, 720},
+                                     {1600, 900, 1280, 720},
+                                     {1280, 720, 1280, 720},
+                                     {1366, 768, 1280, 720}};
+    for (const ScreenSizes &sizes : sizeCases) {
+        SCOPED_TRACE(sizeName(sizes));
+        const int rows = sizes.sourceHeight;
+        const int columns = sizes.sourceWidth;
+        const bool onGrid = sizes.sourceWidth != 1366;
+        // A video in a window in the middle, and the pointer beside it.
+        const ConversionCounts window = convertChain(
+            sizes, {{{rows / 3, 2 * rows / 3, columns / 3, 2 * columns / 3}},
+                    {{rows / 3, 2 * rows / 3, columns / 3, 2 * columns / 3}},
+                    {{rows / 3, rows / 3 + 20, 2 * columns / 3 + 30, 2 * columns / 3 + 50}}});
+        if (onGrid)
+            EXPECT_LT(window.areaConverted * 4, window.area) << "a window";
+        else
+            EXPECT_EQ(window.areaConverted, window.bandsConverted * sizes.width) << "whole width";
+
+        // One pixel at each place relative to the grid of the column
+        // conversions, then at the left and right edges, then a column of
+        // the whole height.
+        std::vector<RowChanges> pixels;
+        for (int column = columns / 2; column < columns / 2 + 50; ++column)
+            pixels.push_back({{rows / 2, rows / 2 + 1, column, column + 1}});
+        pixels.push_back({{rows / 2, rows / 2 + 3, 0, 1}});
+        pixels.push_back({{rows / 2, rows / 2 + 3, columns - 1, columns}});
+        pixels.push_back({{0, rows, columns / 2, columns / 2 + 1}});
+        convertChain(sizes, pixels);
+    }
+    // A capture of three bytes a pixel, as some devices deliver.
+    const ConversionCounts packed = convertChain(
+        {1920, 1080, 1280, 720}, {{{360, 720, 640, 1280}}, {{1, 2, 1917, 1919}}}, AV_PIX_FMT_BGR24);
+    EXPECT_LT(packed.areaConverted * 4, packed.area) << "three bytes a pixel";
 }
 
 } // namespace
