@@ -6,12 +6,10 @@
 // repaint intervals it achieved: that is the error bound of the latency read
 // back from the pictures.
 #include "barcode_clock.h"
-
-#include <X11/Xlib.h>
+#include "painter_window.h"
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <thread>
 #include <vector>
@@ -19,12 +17,6 @@
 namespace {
 
 constexpr auto kRepaintInterval = std::chrono::microseconds(5000);
-
-volatile std::sig_atomic_t stopRequested = 0;
-
-void requestStop(int) {
-    stopRequested = 1;
-}
 
 double percentile(std::vector<double> values, double fraction) {
     if (values.empty())
@@ -36,44 +28,35 @@ double percentile(std::vector<double> values, double fraction) {
 } // namespace
 
 int main() {
-    Display *display = XOpenDisplay(nullptr);
-    if (!display) {
-        std::fprintf(stderr, "barcode-clock: cannot open the X display\n");
+    bench::PainterScreen painter;
+    if (!bench::openPainterScreen("barcode-clock", painter))
         return 1;
-    }
-    const int screen = DefaultScreen(display);
-    const int width = DisplayWidth(display, screen);
-    const int height = bench::kBarcodeRowsOf1080 * DisplayHeight(display, screen) / 1080;
+    const int width = painter.width;
+    const int height = bench::kBarcodeRowsOf1080 * painter.height / 1080;
 
-    XSetWindowAttributes attributes{};
-    attributes.override_redirect = True;
-    attributes.background_pixel = BlackPixel(display, screen);
-    const Window window =
-        XCreateWindow(display, RootWindow(display, screen), 0, 0, width, height, 0, CopyFromParent,
-                      InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel, &attributes);
-    XMapRaised(display, window);
-    GC white = XCreateGC(display, window, 0, nullptr);
-    GC black = XCreateGC(display, window, 0, nullptr);
-    XSetForeground(display, white, WhitePixel(display, screen));
-    XSetForeground(display, black, BlackPixel(display, screen));
+    const Window window = bench::mapPainterWindow(painter.display, width, height,
+                                                  BlackPixel(painter.display, painter.screen));
+    GC white = XCreateGC(painter.display, window, 0, nullptr);
+    GC black = XCreateGC(painter.display, window, 0, nullptr);
+    XSetForeground(painter.display, white, WhitePixel(painter.display, painter.screen));
+    XSetForeground(painter.display, black, BlackPixel(painter.display, painter.screen));
 
-    std::signal(SIGTERM, requestStop);
-    std::signal(SIGINT, requestStop);
+    bench::stopOnSignals();
 
     std::vector<double> intervalsMs;
     auto next = std::chrono::steady_clock::now();
     auto lastPaint = next;
     bool first = true;
-    while (!stopRequested) {
+    while (!bench::stopRequested()) {
         const bench::BarcodeCells cells = bench::encodeBarcode(bench::wallClockMs());
         for (int cell = 0; cell < bench::kBarcodeCells; ++cell) {
             const int left = cell * width / bench::kBarcodeCells;
             const int right = (cell + 1) * width / bench::kBarcodeCells;
-            XFillRectangle(display, window, cells[cell] ? white : black, left, 0,
+            XFillRectangle(painter.display, window, cells[cell] ? white : black, left, 0,
                            static_cast<unsigned>(right - left), static_cast<unsigned>(height));
         }
         // Wait until the server has drawn it, so the painted time is on the glass.
-        XSync(display, False);
+        XSync(painter.display, False);
         const auto now = std::chrono::steady_clock::now();
         if (first) {
             std::printf("ready\n");
@@ -93,6 +76,6 @@ int main() {
     std::printf("{\"repaints\":%zu,\"interval_ms\":{\"p50\":%.2f,\"p99\":%.2f,\"max\":%.2f}}\n",
                 intervalsMs.size() + 1, percentile(intervalsMs, 0.5), percentile(intervalsMs, 0.99),
                 percentile(intervalsMs, 1.0));
-    XCloseDisplay(display);
+    XCloseDisplay(painter.display);
     return 0;
 }

@@ -11,6 +11,7 @@
 //                          picture is handed over the moment its last byte
 //                          arrives), ADTS audio on the audio port
 #include "link/message_framing.h"
+#include "listen_socket.h"
 #include "picture_clock.h"
 
 extern "C" {
@@ -19,8 +20,6 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -39,30 +38,15 @@ constexpr int kAcceptTimeoutMs = 30000;
 // After the video ends, the audio stream gets this long to end too.
 constexpr int kAudioDrainMs = 3000;
 
-// A loopback listener on port (0: any free port); -1 on failure.
+// A loopback listener on port (0: any free port); -1 with errno set on failure.
 int listenOn(uint16_t port) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0)
-        return -1;
-    const int one = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    if (bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
-        listen(fd, 1) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-uint16_t portOf(int fd) {
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
-    return ntohs(address.sin_port);
+    const int fd = receiver::bindListener("127.0.0.1", port);
+    if (fd < 0 || listen(fd, 1) == 0)
+        return fd;
+    const int error = errno;
+    close(fd);
+    errno = error;
+    return -1;
 }
 
 // Waits for one connection and closes the listener; -1 on time-out.
@@ -218,13 +202,14 @@ int main(int argc, char **argv) {
             close(videoListener);
         videoListener = listenOn(0);
         if (videoListener >= 0)
-            audioListener = listenOn(engine ? portOf(videoListener) + 1 : 0);
+            audioListener = listenOn(engine ? receiver::boundPort(videoListener) + 1 : 0);
     }
     if (audioListener < 0) {
         std::fprintf(stderr, "stream-probe: cannot listen on loopback: %s\n", std::strerror(errno));
         return 1;
     }
-    std::printf("listening video=%u audio=%u\n", portOf(videoListener), portOf(audioListener));
+    std::printf("listening video=%u audio=%u\n", receiver::boundPort(videoListener),
+                receiver::boundPort(audioListener));
     std::fflush(stdout);
 
     bench::PictureClock clock(kWarmup);

@@ -4,11 +4,10 @@
 // move 30 times a second, so every captured picture differs from the last
 // in that window only. Prints "ready" once the desktop is painted; ends on
 // SIGTERM or SIGINT.
-#include <X11/Xlib.h>
+#include "painter_window.h"
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -19,12 +18,6 @@ constexpr auto kRepaintInterval = std::chrono::microseconds(33333);
 constexpr int kBandWidth = 40;
 constexpr unsigned long kBandColours[] = {0xd03030, 0x30a040, 0x3050d0, 0xe0c020,
                                           0x20b0c0, 0xa040b0, 0xf08020, 0x808080};
-
-volatile std::sig_atomic_t stopRequested = 0;
-
-void requestStop(int) {
-    stopRequested = 1;
-}
 
 void paintText(Display *display, Window window, GC ink, int width, int height) {
     const std::string words = "The quick brown fox jumps over the lazy dog; 0123456789 "
@@ -41,39 +34,30 @@ void paintText(Display *display, Window window, GC ink, int width, int height) {
 } // namespace
 
 int main() {
-    Display *display = XOpenDisplay(nullptr);
-    if (!display) {
-        std::fprintf(stderr, "window-video: cannot open the X display\n");
+    bench::PainterScreen painter;
+    if (!bench::openPainterScreen("window-video", painter))
         return 1;
-    }
-    const int screen = DefaultScreen(display);
-    const int width = DisplayWidth(display, screen);
-    const int height = DisplayHeight(display, screen);
+    const int width = painter.width;
+    const int height = painter.height;
     const int videoWidth = 640 * height / 1080;
     const int videoHeight = 360 * height / 1080;
     const int videoLeft = (width - videoWidth) / 2;
     const int videoTop = (height - videoHeight) / 2;
 
-    XSetWindowAttributes attributes{};
-    attributes.override_redirect = True;
-    attributes.background_pixel = WhitePixel(display, screen);
-    const Window window =
-        XCreateWindow(display, RootWindow(display, screen), 0, 0, width, height, 0, CopyFromParent,
-                      InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel, &attributes);
-    XMapRaised(display, window);
-    GC ink = XCreateGC(display, window, 0, nullptr);
-    GC band = XCreateGC(display, window, 0, nullptr);
-    XSetForeground(display, ink, BlackPixel(display, screen));
-    XSync(display, False);
+    const Window window = bench::mapPainterWindow(painter.display, width, height,
+                                                  WhitePixel(painter.display, painter.screen));
+    GC ink = XCreateGC(painter.display, window, 0, nullptr);
+    GC band = XCreateGC(painter.display, window, 0, nullptr);
+    XSetForeground(painter.display, ink, BlackPixel(painter.display, painter.screen));
+    XSync(painter.display, False);
 
-    std::signal(SIGTERM, requestStop);
-    std::signal(SIGINT, requestStop);
+    bench::stopOnSignals();
 
     // The text is painted once; only the window of bands is painted again.
-    paintText(display, window, ink, width, height);
+    paintText(painter.display, window, ink, width, height);
     bool first = true;
     auto next = std::chrono::steady_clock::now();
-    for (int shift = 0; !stopRequested; shift += 7) {
+    for (int shift = 0; !bench::stopRequested(); shift += 7) {
         // Upright bands of colour sliding to the right: every row of the
         // window changes at every repaint.
         const int offset = shift % kBandWidth;
@@ -81,11 +65,11 @@ int main() {
             const int left = std::max(0, k * kBandWidth + offset);
             const int right = std::min(videoWidth, (k + 1) * kBandWidth + offset);
             const int colour = ((k - shift / kBandWidth) % 8 + 8) % 8;
-            XSetForeground(display, band, kBandColours[colour]);
-            XFillRectangle(display, window, band, videoLeft + left, videoTop,
+            XSetForeground(painter.display, band, kBandColours[colour]);
+            XFillRectangle(painter.display, window, band, videoLeft + left, videoTop,
                            static_cast<unsigned>(right - left), static_cast<unsigned>(videoHeight));
         }
-        XSync(display, False);
+        XSync(painter.display, False);
         if (first) {
             std::printf("ready\n");
             std::fflush(stdout);
@@ -97,6 +81,6 @@ int main() {
             next = now;
         std::this_thread::sleep_until(next);
     }
-    XCloseDisplay(display);
+    XCloseDisplay(painter.display);
     return 0;
 }

@@ -85,6 +85,14 @@ long long nowMs() {
     return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
+// The log entry of a request that is not one of the signed exchanges: it
+// carries no fields and no sign, and no reply code unless one is added.
+json unsignedEntry(const httplib::Request &request, const char *exchange, int httpStatus) {
+    return {{"time_ms", nowMs()},        {"method", request.method}, {"path", request.path},
+            {"exchange", exchange},      {"fields", json::object()}, {"sign_ok", nullptr},
+            {"http_status", httpStatus}, {"reply_code", nullptr}};
+}
+
 // Reads DIR/NAME when NAME is a plain file name of a regular file in DIR.
 bool readServedFile(const std::string &dir, const std::string &name, std::string &content) {
     if (dir.empty() || name.empty() || name == "." || name == ".." || name.find('/') != name.npos) {
@@ -209,14 +217,7 @@ void CastServer::addRoutes() {
                     });
     }
     server_.Get("/redirect", [this](const httplib::Request &request, httplib::Response &response) {
-        log_.write({{"time_ms", nowMs()},
-                    {"method", request.method},
-                    {"path", request.path},
-                    {"exchange", "redirect"},
-                    {"fields", json::object()},
-                    {"sign_ok", nullptr},
-                    {"http_status", 302},
-                    {"reply_code", nullptr}});
+        log_.write(unsignedEntry(request, "redirect", 302));
         response.set_redirect(request.get_param_value("to"));
     });
     auto unknown = [this](const httplib::Request &request, httplib::Response &response) {
@@ -389,18 +390,14 @@ CastServer::Reply CastServer::answer(Exchange exchange, const json &fields, json
 
 void CastServer::serveFile(const std::string &variant, const httplib::Request &request,
                            httplib::Response &response) {
-    json entry = {{"time_ms", nowMs()},     {"method", request.method}, {"path", request.path},
-                  {"exchange", "download"}, {"fields", json::object()}, {"sign_ok", nullptr},
-                  {"reply_code", nullptr}};
     auto content = std::make_shared<std::string>();
     if (!readServedFile(options_.filesDir, request.matches[1], *content)) {
-        entry["http_status"] = 404;
-        log_.write(entry);
+        log_.write(unsignedEntry(request, "download", 404));
         response.status = 404;
         response.set_content("not found\n", "text/plain");
         return;
     }
-    entry["http_status"] = 200;
+    json entry = unsignedEntry(request, "download", 200);
     entry["bytes"] = content->size();
     log_.write(entry);
 
@@ -446,15 +443,9 @@ void CastServer::serveFile(const std::string &variant, const httplib::Request &r
 void CastServer::serveGenerated(const std::string &variant, const httplib::Request &request,
                                 httplib::Response &response) {
     const size_t size = std::stoull(request.matches[1]);
-    log_.write({{"time_ms", nowMs()},
-                {"method", request.method},
-                {"path", request.path},
-                {"exchange", "download"},
-                {"fields", json::object()},
-                {"sign_ok", nullptr},
-                {"http_status", 200},
-                {"reply_code", nullptr},
-                {"bytes", size}});
+    json entry = unsignedEntry(request, "download", 200);
+    entry["bytes"] = size;
+    log_.write(entry);
     if (variant == "generated") {
         response.set_content_provider(size, kFileType,
                                       [](size_t offset, size_t length, httplib::DataSink &sink) {
@@ -502,14 +493,9 @@ bool CastServer::isServing() {
 }
 
 void CastServer::handleUnknown(const httplib::Request &request, httplib::Response &response) {
-    log_.write({{"time_ms", nowMs()},
-                {"method", request.method},
-                {"path", request.path},
-                {"exchange", "unknown"},
-                {"fields", json::object()},
-                {"sign_ok", nullptr},
-                {"http_status", 404},
-                {"reply_code", 404}});
+    json entry = unsignedEntry(request, "unknown", 404);
+    entry["reply_code"] = 404;
+    log_.write(entry);
     response.status = 404;
     response.set_content(envelope(404, "not found").dump(), kJsonType);
 }

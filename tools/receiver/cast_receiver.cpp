@@ -1,8 +1,8 @@
 #include "cast_receiver.h"
 
-#include <arpa/inet.h>
+#include "listen_socket.h"
+
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -37,31 +37,10 @@ bool plausibleHeader(const MessageHeader &header) {
            header.length <= kLargestBody;
 }
 
-// Binds address:port; -1 with errno set on failure.
-int bindListener(const std::string &address, uint16_t port) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return -1;
-    int one = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in socketAddress{};
-    socketAddress.sin_family = AF_INET;
-    socketAddress.sin_port = htons(port);
-    inet_pton(AF_INET, address.c_str(), &socketAddress.sin_addr);
-    if (bind(fd, reinterpret_cast<sockaddr *>(&socketAddress), sizeof socketAddress) != 0) {
-        int error = errno;
-        close(fd);
-        errno = error;
-        return -1;
-    }
-    return fd;
-}
-
-uint16_t boundPort(int fd) {
-    sockaddr_in address{};
-    socklen_t size = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr *>(&address), &size);
-    return ntohs(address.sin_port);
+// What the statistics keep of a video or audio message.
+MediaArrival arrivalOf(const MessageAssembler::Message &message, int64_t now) {
+    return {static_cast<uint32_t>(message.body.size()), static_cast<uint32_t>(message.header.stamp),
+            now};
 }
 
 } // namespace
@@ -224,15 +203,13 @@ void CastReceiver::handleMessage(Connection &connection, const MessageAssembler:
             closeConnection(connection);
         break;
     case pixpipe::MSG_VIDEO:
-        m_stats.video(
-            {static_cast<uint32_t>(message.body.size()), static_cast<uint32_t>(header.stamp), now});
+        m_stats.video(arrivalOf(message, now));
         m_videoFile.append(message.body.data(), message.body.size());
         if (m_listener)
             m_listener->videoPacket(message.body.data(), message.body.size());
         break;
     case pixpipe::MSG_AUDIO:
-        m_stats.audio(
-            {static_cast<uint32_t>(message.body.size()), static_cast<uint32_t>(header.stamp), now});
+        m_stats.audio(arrivalOf(message, now));
         m_audioWriter.write(message.body.data(), message.body.size());
         if (m_listener)
             m_listener->audioPacket(message.body.data(), message.body.size());

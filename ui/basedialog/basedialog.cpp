@@ -4,7 +4,6 @@
 #include "api/network/showntext.h"
 
 #include "app/display/roundedmask.h"
-#include "ui/common/dialogchrome.h"
 #include "ui/common/fonts.h"
 #include "ui/common/textlines.h"
 
@@ -14,7 +13,7 @@ const qreal cornerRadius = 6.0;
 const int maxTextLines = 4;
 } // namespace
 
-BaseDialog::BaseDialog(QWidget *parent) : FramelessDialog(parent), ui(new Ui::BaseDialog) {
+BaseDialog::BaseDialog(QWidget *parent) : PromptDialog(parent), ui(new Ui::BaseDialog) {
     ui->setupUi(this);
 
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
@@ -25,8 +24,7 @@ BaseDialog::BaseDialog(QWidget *parent) : FramelessDialog(parent), ui(new Ui::Ba
     ui->tip_content->setWordWrap(true);
     formTextHeight = ui->tip_content->height();
 
-    styleTitleButtons(this, ui->close_button, ui->min_button);
-    styleAnswerButtons(this, ui->ok_button, ui->cancel_button);
+    adoptButtons(ui->ok_button, ui->cancel_button, ui->close_button, ui->min_button);
 }
 
 BaseDialog::~BaseDialog() {
@@ -59,38 +57,10 @@ void BaseDialog::setText(const QString &message) {
     setMask(roundedMask(size(), cornerRadius));
 }
 
-void BaseDialog::setButtons(bool showOk, const QString &okText, bool showCancel,
-                            const QString &cancelText) {
-    if (!showOk) {
-        ui->ok_button->hide();
-    }
-    ui->ok_button->setText(okText);
-
-    placeAnswerButtons(this, ui->ok_button, ui->cancel_button, showCancel);
-    if (showCancel) {
-        ui->cancel_button->setText(cancelText);
-    } else {
-        ui->cancel_button->hide();
-    }
-}
-
-void BaseDialog::setTitleButtons(bool showClose, bool showMin) {
-    ui->close_button->setVisible(showClose);
-    ui->min_button->setVisible(showMin);
-}
-
 void BaseDialog::on_ok_button_clicked() {
     accept();
 }
 
-void BaseDialog::on_cancel_button_clicked() {
+void BaseDialog::turnedDown() {
     reject();
-}
-
-void BaseDialog::on_close_button_clicked() {
-    reject();
-}
-
-void BaseDialog::on_min_button_clicked() {
-    showMinimized();
 }

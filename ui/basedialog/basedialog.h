@@ -1,7 +1,7 @@
 #ifndef BASEDIALOG_H
 #define BASEDIALOG_H
 
-#include "ui/common/framelessdialog.h"
+#include "ui/common/promptdialog.h"
 
 namespace Ui {
 class BaseDialog;
@@ -10,7 +10,7 @@ class BaseDialog;
 // The program's one message and question box: frameless, rounded, always on
 // top, with an OK and an optional Cancel button. The user's choice is the
 // standard dialog result: Accepted (1) only through OK.
-class BaseDialog : public FramelessDialog {
+class BaseDialog : public PromptDialog {
     Q_OBJECT
 
 public:
@@ -18,14 +18,12 @@ public:
     ~BaseDialog() override;
 
     void setText(const QString &text);
-    void setButtons(bool showOk, const QString &okText, bool showCancel, const QString &cancelText);
-    void setTitleButtons(bool showClose, bool showMin);
+
+protected:
+    void turnedDown() override;
 
 private slots:
     void on_ok_button_clicked();
-    void on_cancel_button_clicked();
-    void on_close_button_clicked();
-    void on_min_button_clicked();
 
 private:
     Ui::BaseDialog *ui;

@@ -5,7 +5,6 @@
 #include "api/download/packagefile.h"
 #include "api/upgrade/packagename.h"
 #include "app/display/roundedmask.h"
-#include "ui/common/dialogchrome.h"
 #include "ui/common/fonts.h"
 #include "ui/common/textlines.h"
 
@@ -36,8 +35,7 @@ bool openPackage(const QUrl &url) {
 
 } // namespace
 
-DownloadDialog::DownloadDialog(QWidget *parent)
-    : FramelessDialog(parent), ui(new Ui::DownloadDialog) {
+DownloadDialog::DownloadDialog(QWidget *parent) : PromptDialog(parent), ui(new Ui::DownloadDialog) {
     ui->setupUi(this);
     const int h = height();
 
@@ -67,8 +65,7 @@ DownloadDialog::DownloadDialog(QWidget *parent)
     fitHeightToText(ui->tip_content);
     ui->tip_content->move(ring->width() + 70, (h - ui->tip_content->height()) / 2);
 
-    styleTitleButtons(this, ui->close_button, ui->min_button);
-    styleAnswerButtons(this, ui->ok_button, ui->cancel_button);
+    adoptButtons(ui->ok_button, ui->cancel_button, ui->close_button, ui->min_button);
 }
 
 DownloadDialog::~DownloadDialog() {
@@ -177,23 +174,6 @@ void DownloadDialog::showFailed() {
     ui->tip_content->setText(QStringLiteral("下载失败，请稍后重试"));
 }
 
-void DownloadDialog::setButtons(bool showOk, const QString &okText, bool showCancel,
-                                const QString &cancelText) {
-    ui->ok_button->setVisible(showOk);
-    ui->ok_button->setText(okText);
-
-    placeAnswerButtons(this, ui->ok_button, ui->cancel_button, showCancel);
-    ui->cancel_button->setVisible(showCancel);
-    if (showCancel) {
-        ui->cancel_button->setText(cancelText);
-    }
-}
-
-void DownloadDialog::setTitleButtons(bool showClose, bool showMin) {
-    ui->close_button->setVisible(showClose);
-    ui->min_button->setVisible(showMin);
-}
-
 void DownloadDialog::on_ok_button_clicked() {
     qDebug() << "openFileName-----------" << config.getValue(config.upgradePackageName, QString());
     const QString path = packagePath();
@@ -208,23 +188,11 @@ void DownloadDialog::on_ok_button_clicked() {
     emit startUpgrade(opened);
 }
 
-void DownloadDialog::on_cancel_button_clicked() {
-    dismiss();
-}
-
-void DownloadDialog::on_close_button_clicked() {
-    dismiss();
-}
-
-void DownloadDialog::dismiss() {
+void DownloadDialog::turnedDown() {
     close();
     if (failed) {
         emit failureDismissed();
     } else {
         emit closeClick();
     }
-}
-
-void DownloadDialog::on_min_button_clicked() {
-    showMinimized();
 }

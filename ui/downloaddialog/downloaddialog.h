@@ -3,7 +3,7 @@
 
 #include "app/config/configutil.h"
 
-#include "ui/common/framelessdialog.h"
+#include "ui/common/promptdialog.h"
 
 #include <QPointer>
 #include <functional>
@@ -23,7 +23,7 @@ class QUrl;
 // Leaving through "稍后" or the close button reports closeClick(), after which
 // the program makes way for the upgrade; after a failed download it reports
 // failureDismissed() instead, and the program may go on.
-class DownloadDialog : public FramelessDialog {
+class DownloadDialog : public PromptDialog {
     Q_OBJECT
 public:
     // Opens the finished package; true when the system accepted it.
@@ -37,8 +37,6 @@ public:
     static void setPackageOpener(PackageOpener opener);
 
     void startDownload();
-    void setButtons(bool showOk, const QString &okText, bool showCancel, const QString &cancelText);
-    void setTitleButtons(bool showClose, bool showMin);
 
 signals:
     void startUpgrade(bool openResult);
@@ -50,11 +48,12 @@ public slots:
     void receiveDownloadProcess(qint64 recv_total, qint64 all_total);
     void receiveDownloadFailed(QString fileName);
 
+protected:
+    // Closes the dialog and reports how it was left.
+    void turnedDown() override;
+
 private slots:
     void on_ok_button_clicked();
-    void on_cancel_button_clicked();
-    void on_close_button_clicked();
-    void on_min_button_clicked();
 
 private:
     // The package's path in the download folder, or empty when the configured
@@ -62,8 +61,6 @@ private:
     QString packagePath() const;
     void showComplete(const QString &text);
     void showFailed();
-    // Closes the dialog and reports how it was left.
-    void dismiss();
 
     Ui::DownloadDialog *ui;
     // Outlives the dialog while a transfer runs and deletes itself when it

@@ -5,6 +5,7 @@
 #include "log_capture.h"
 #include "pixpipe.h"
 #include "platform/capture_sources.h"
+#include "receiverchild.h"
 #include "tone_analysis.h"
 
 #include <gtest/gtest.h>
@@ -21,7 +22,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -229,11 +229,7 @@ TEST_F(AudioCastTest, ARefusedAudioPortGives1011AfterTwentyAttemptsWhileTheVideo
 // cast-receiver writes what arrives on the audio link to audio.aac.
 class ReceivedSoundTest : public AudioCastTest {
 protected:
-    void SetUp() override {
-        m_out =
-            std::filesystem::temp_directory_path() / ("pixpipe-audio-" + std::to_string(getpid()));
-        std::filesystem::remove_all(m_out);
-    }
+    void SetUp() override { m_out = test_support::freshOutputFolder("pixpipe-audio"); }
     void TearDown() override {
         std::filesystem::remove_all(m_out);
         AudioCastTest::TearDown();
@@ -246,13 +242,13 @@ protected:
             {CAST_RECEIVER_PATH, "--port", "0", "--out", m_out.string(), "--audio-rate", audioRate},
             true);
         EXPECT_TRUE(receiver.started());
-        std::smatch match;
-        const std::string ready = receiver.readLine();
-        if (!std::regex_search(ready, match, std::regex("listening control=(\\d+)"))) {
+        std::string ready;
+        const int port = test_support::readControlPort(receiver, ready);
+        if (port < 0) {
             ADD_FAILURE() << "cast-receiver did not start: " << ready;
             return {};
         }
-        EXPECT_EQ(startCastTo(static_cast<uint16_t>(std::stoi(match[1]))), 1);
+        EXPECT_EQ(startCastTo(static_cast<uint16_t>(port)), 1);
         std::this_thread::sleep_for(duration);
         EXPECT_EQ(stopCapture(), 0);
         EXPECT_TRUE(receiver.waitForExit(10s));

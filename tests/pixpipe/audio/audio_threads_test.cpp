@@ -11,6 +11,7 @@
 #include "platform/clock.h"
 #include "queue/media_queues.h"
 #include "tone_analysis.h"
+#include "worker_test_cast.h"
 
 #include <gtest/gtest.h>
 
@@ -65,14 +66,8 @@ protected:
         avdevice_register_all();
         audioFrameQueue.attachReadyEvent(&m_cast.m_audioFrameEvent);
         audioPacketQueue.attachReadyEvent(&m_cast.m_audioPacketEvent);
-        m_cast.m_userData = m_recorder.userData();
-        m_cast.m_callback = testing::CallbackRecorder::callback;
         // Only the two audio threads under test run in this cast.
-        m_cast.m_flagcap = 1;
-        m_cast.m_flagenc = 1;
-        m_cast.m_flagsend = 1;
-        m_cast.m_flagrecv = 1;
-        m_cast.m_flagasend = 1;
+        testing::prepareWorkerTestCast(m_cast, m_recorder, {audioCaptureThread, audioEncodeThread});
     }
 
     void TearDown() override {

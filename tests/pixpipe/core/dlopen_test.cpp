@@ -2,7 +2,8 @@
 // resolves the three functions by name, and casts to the test receiver
 // process until the receiver ends the cast with its quit message.
 #include "childprocess.h"
-#include "pixpipe.h"
+#include "loaded_engine.h"
+#include "receiverchild.h"
 
 #include <nlohmann/json.hpp>
 
@@ -12,12 +13,9 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
-#include <regex>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -39,30 +37,24 @@ TEST(LoadedLibrary, CastsToCastReceiverUntilItsQuitMessage) {
     if (!std::getenv("DISPLAY"))
         GTEST_SKIP() << "the screen capture needs an X display (scripts/test-session)";
 
-    const std::filesystem::path out =
-        std::filesystem::temp_directory_path() / ("pixpipe-dlopen-" + std::to_string(getpid()));
-    std::filesystem::remove_all(out);
+    const std::filesystem::path out = test_support::freshOutputFolder("pixpipe-dlopen");
     test_support::ChildProcess receiver({"timeout", "30", CAST_RECEIVER_PATH, "--port", "0",
                                          "--quit-after", "2", "--out", out.string()},
                                         true);
     ASSERT_TRUE(receiver.started());
-    const std::string line = receiver.readLine();
-    std::smatch match;
-    ASSERT_TRUE(std::regex_search(line, match, std::regex("listening control=(\\d+)"))) << line;
-    int port = std::stoi(match[1]);
+    std::string line;
+    const int port = test_support::readControlPort(receiver, line);
+    ASSERT_GE(port, 0) << line;
 
-    void *library = dlopen(PIXPIPE_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(library, nullptr) << dlerror();
-    auto start = reinterpret_cast<decltype(&startCapture)>(dlsym(library, "startCapture"));
-    auto stop = reinterpret_cast<decltype(&stopCapture)>(dlsym(library, "stopCapture"));
-    auto callback = reinterpret_cast<decltype(&setCallback)>(dlsym(library, "setCallback"));
-    ASSERT_TRUE(start && stop && callback);
+    pixpipe::testing::LoadedEngine engine;
+    std::string error;
+    ASSERT_TRUE(pixpipe::testing::loadEngine(PIXPIPE_LIBRARY_PATH, engine, error)) << error;
 
     Notifications notifications;
     char host[] = "127.0.0.1";
     char code[] = "731905";
-    ASSERT_EQ(start(host, port, code, 640, 360), 1);
-    ASSERT_EQ(callback(reinterpret_cast<intptr_t>(&notifications), onCode), 0);
+    ASSERT_EQ(engine.startCapture(host, port, code, 640, 360), 1);
+    ASSERT_EQ(engine.setCallback(reinterpret_cast<intptr_t>(&notifications), onCode), 0);
     {
         std::unique_lock<std::mutex> lock(notifications.mutex);
         EXPECT_TRUE(notifications.changed.wait_for(lock, std::chrono::seconds(10), [&] {
@@ -71,7 +63,7 @@ TEST(LoadedLibrary, CastsToCastReceiverUntilItsQuitMessage) {
         }));
     }
     auto begin = std::chrono::steady_clock::now();
-    EXPECT_EQ(stop(), 0);
+    EXPECT_EQ(engine.stopCapture(), 0);
     auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
                     std::chrono::steady_clock::now() - begin)
                     .count();

@@ -5,9 +5,11 @@
 #include "h264_inspection.h"
 #include "lifecycle/cast_control.h"
 #include "lifecycle/cast_lifecycle.h"
+#include "loaded_engine.h"
 #include "log_capture.h"
 #include "pixpipe.h"
 #include "platform/capture_sources.h"
+#include "receiverchild.h"
 #include "test_sockets.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +17,6 @@
 #include <nlohmann/json.hpp>
 #endif
 
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,7 +29,6 @@
 #include <fstream>
 #include <map>
 #include <mutex>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -333,31 +333,26 @@ TEST(VideoCastTest, CastsTheScreenToCastReceiverAsH264) {
     if (!std::getenv("DISPLAY"))
         GTEST_SKIP() << "needs an X display (scripts/test-session)";
 
-    const std::filesystem::path out =
-        std::filesystem::temp_directory_path() / ("pixpipe-video-" + std::to_string(getpid()));
-    std::filesystem::remove_all(out);
+    const std::filesystem::path out = test_support::freshOutputFolder("pixpipe-video");
     // The receiver prints its ports, then ends (closing its output) when
     // the cast has ended and stats.json is written. The time limit ends it
     // too when a failed check leaves the cast unfinished.
     test_support::ChildProcess receiver(
         {"timeout", "30", CAST_RECEIVER_PATH, "--port", "0", "--out", out.string()}, true);
     ASSERT_TRUE(receiver.started());
-    const std::string ready = receiver.readLine();
-    std::smatch match;
-    ASSERT_TRUE(std::regex_search(ready, match, std::regex("listening control=(\\d+)"))) << ready;
-    const int port = std::stoi(match[1]);
+    std::string ready;
+    const int port = test_support::readControlPort(receiver, ready);
+    ASSERT_GE(port, 0) << ready;
 
-    void *library = dlopen(PIXPIPE_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(library, nullptr) << dlerror();
-    auto start = reinterpret_cast<decltype(&startCapture)>(dlsym(library, "startCapture"));
-    auto stop = reinterpret_cast<decltype(&stopCapture)>(dlsym(library, "stopCapture"));
-    ASSERT_TRUE(start && stop);
+    pixpipe::testing::LoadedEngine engine;
+    std::string error;
+    ASSERT_TRUE(pixpipe::testing::loadEngine(PIXPIPE_LIBRARY_PATH, engine, error)) << error;
 
     char host[] = "127.0.0.1";
     char code[] = "XVFB01";
-    ASSERT_EQ(start(host, port, code, 1280, 720), 1);
+    ASSERT_EQ(engine.startCapture(host, port, code, 1280, 720), 1);
     std::this_thread::sleep_for(5s);
-    EXPECT_EQ(stop(), 0);
+    EXPECT_EQ(engine.stopCapture(), 0);
     while (!receiver.readLine().empty())
         continue;
     EXPECT_TRUE(receiver.waitForExit(30s));

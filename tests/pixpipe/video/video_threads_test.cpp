@@ -11,6 +11,7 @@
 #include "queue/media_queues.h"
 #include "video/conversion_counts.h"
 #include "video/frame_scaler.h"
+#include "worker_test_cast.h"
 
 #include <gtest/gtest.h>
 
@@ -62,14 +63,8 @@ protected:
         videoPacketQueue.reset();
         videoFrameQueue.attachReadyEvent(&m_cast.m_videoFrameEvent);
         videoPacketQueue.attachReadyEvent(&m_cast.m_videoPacketEvent);
-        m_cast.m_userData = m_recorder.userData();
-        m_cast.m_callback = testing::CallbackRecorder::callback;
         // Only the video threads under test run in this cast.
-        m_cast.m_flagsend = 1;
-        m_cast.m_flagrecv = 1;
-        m_cast.m_flagacap = 1;
-        m_cast.m_flagaenc = 1;
-        m_cast.m_flagasend = 1;
+        testing::prepareWorkerTestCast(m_cast, m_recorder, {videoCaptureThread, videoEncodeThread});
     }
 
     void TearDown() override {

@@ -10,7 +10,7 @@ extern "C" {
 namespace receiver {
 
 AacDecoder::AacDecoder(int sampleRate)
-    : m_sampleRate(sampleRate), m_decoder(AV_CODEC_ID_AAC, "AAC"), m_error(m_decoder.openError()) {}
+    : StreamDecoder(AV_CODEC_ID_AAC, "AAC"), m_sampleRate(sampleRate) {}
 
 AacDecoder::~AacDecoder() {
     swr_free(&m_resampler);

@@ -1,5 +1,7 @@
 #include "show/audio_player.h"
 
+#include "show/decode_loop.h"
+
 #include <pulse/error.h>
 #include <pulse/simple.h>
 
@@ -102,27 +104,18 @@ void AudioPlayer::run() {
     if (!decoder.ok())
         std::fprintf(stderr, "cast-receiver: %s; no sound will be played\n",
                      decoder.error().c_str());
-    uint64_t generation = 0;
-    std::string lastError;
-    while (std::optional<QueuedPacket> packet = m_packets.pop()) {
-        if (packet->generation != generation) {
-            generation = packet->generation;
-            decoder.restart();
-            lastError.clear();
+    decodeQueuedPackets(
+        m_packets, decoder, "sound decoding",
+        [this] {
             m_outputFailed = false;
             if (m_output)
                 pa_simple_flush(m_output, nullptr);
-        }
-        std::vector<int16_t> samples = decoder.decode(packet->bytes.data(), packet->bytes.size());
-        if (!decoder.error().empty() && decoder.error() != lastError) {
-            lastError = decoder.error();
-            std::printf("sound decoding: %s\n", lastError.c_str());
-            std::fflush(stdout);
-        }
-        if (!samples.empty() && openOutput(decoder.sampleRate()))
-            play(samples);
-        dropLateSound();
-    }
+        },
+        [this, &decoder](std::vector<int16_t> samples, uint64_t) {
+            if (!samples.empty() && openOutput(decoder.sampleRate()))
+                play(samples);
+            dropLateSound();
+        });
 }
 
 } // namespace receiver

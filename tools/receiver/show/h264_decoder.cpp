@@ -19,8 +19,7 @@ void lowLatency(AVCodecContext *context) {
 
 } // namespace
 
-H264Decoder::H264Decoder()
-    : m_decoder(AV_CODEC_ID_H264, "H.264", lowLatency), m_error(m_decoder.openError()) {}
+H264Decoder::H264Decoder() : StreamDecoder(AV_CODEC_ID_H264, "H.264", lowLatency) {}
 
 H264Decoder::~H264Decoder() {
     sws_freeContext(m_converter);

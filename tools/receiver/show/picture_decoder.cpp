@@ -1,5 +1,7 @@
 #include "show/picture_decoder.h"
 
+#include "show/decode_loop.h"
+
 #include <cstdio>
 
 namespace receiver {
@@ -58,27 +60,15 @@ void PictureDecoder::run() {
         std::fprintf(stderr, "cast-receiver: %s; no pictures will be shown\n",
                      decoder.error().c_str());
     }
-    uint64_t generation = 0;
-    std::string lastError;
-    while (std::optional<QueuedPacket> packet = m_packets.pop()) {
-        if (packet->generation != generation) {
-            decoder.restart();
-            generation = packet->generation;
-            lastError.clear();
-        }
-        std::optional<QImage> picture = decoder.decode(packet->bytes.data(), packet->bytes.size());
-        if (!decoder.error().empty() && decoder.error() != lastError) {
-            // Said once per kind of problem and cast: a broken stream repeats it.
-            lastError = decoder.error();
-            std::printf("picture decoding: %s\n", lastError.c_str());
-            std::fflush(stdout);
-        }
-        if (!picture)
-            continue;
-        ++m_decoded;
-        if (m_latest.put(std::move(*picture), generation))
-            m_pictureWaiting();
-    }
+    decodeQueuedPackets(
+        m_packets, decoder, "picture decoding", [] {},
+        [this](std::optional<QImage> picture, uint64_t generation) {
+            if (!picture)
+                return;
+            ++m_decoded;
+            if (m_latest.put(std::move(*picture), generation))
+                m_pictureWaiting();
+        });
 }
 
 } // namespace receiver
