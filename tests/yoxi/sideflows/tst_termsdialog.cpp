@@ -174,4 +174,4 @@ void TermsDialogTest::draggingByTheBodyMovesTheDialog() {
 }
 
 QTEST_MAIN(TermsDialogTest)
-#include "test_termsdialog.moc"
+#include "tst_termsdialog.moc"

@@ -43,4 +43,4 @@ void InstallReportTest::everyReportIsSentSignedWithFixedFields() {
 }
 
 QTEST_MAIN(InstallReportTest)
-#include "test_install.moc"
+#include "tst_install.moc"

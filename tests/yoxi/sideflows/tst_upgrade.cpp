@@ -336,4 +336,4 @@ void UpgradeTest::checkAgainstServerWithoutUpgradeNoticesNothing() {
 }
 
 QTEST_MAIN(UpgradeTest)
-#include "test_upgrade.moc"
+#include "tst_upgrade.moc"

@@ -200,4 +200,4 @@ void RoundProgressBarTest::emptyPatternDrawsNoText() {
 }
 
 QTEST_MAIN(RoundProgressBarTest)
-#include "test_roundprogressbar.moc"
+#include "tst_roundprogressbar.moc"

@@ -680,4 +680,4 @@ void DownloadTest::endingTheProgramRemovesThePartialFile() {
 }
 
 QTEST_MAIN(DownloadTest)
-#include "test_download.moc"
+#include "tst_download.moc"
