@@ -9,7 +9,7 @@ window's quit button is clicked. Then:
   - the server logged a correctly signed connect for that code;
   - the server logged a correctly signed disconnect with "errorCode" "0".
 
-Usage: cast_end_to_end.py BIN_DIR   (BIN_DIR holds yoxi, libpixpipe.so,
+Usage: tst_cast_end_to_end.py BIN_DIR   (BIN_DIR holds yoxi, libpixpipe.so,
 cast-server and cast-receiver). Exits 77 (skipped) without an X display or
 without a PulseAudio server.
 """

@@ -12,7 +12,7 @@ handshake; an announced upgrade downloads this very installer, which the
 program opens before it quits and which waits for it, then installs over it
 keeping the user's settings; the uninstaller leaves nothing of ours.
 
-Usage: installed_program_test.py SETUP_EXE WINE_RUN CAST_SERVER CAST_RECEIVER
+Usage: tst_installed_program.py SETUP_EXE WINE_RUN CAST_SERVER CAST_RECEIVER
 Exits 77 (skipped) without an X display. YOXI_SCREENSHOT_DIR keeps the
 screenshots.
 """
