@@ -5,6 +5,7 @@ extern "C" {
 #include <libavutil/pixfmt.h>
 }
 
+#include <algorithm>
 #include <thread>
 
 namespace pixpipe {
@@ -26,7 +27,10 @@ SwsContext *newBicubicScaler(int sourceWidth, int sourceHeight, int sourceFormat
     av_opt_set_int(context, "dsth", height, 0);
     av_opt_set_int(context, "dst_format", AV_PIX_FMT_YUV420P, 0);
     av_opt_set_int(context, "sws_flags", SWS_BICUBIC, 0);
-    av_opt_set_int(context, "threads", threads, 0);
+    // At least two: converting rows that do not start at the top
+    // (sws_receive_slice) gives wrong pictures without slice threads; on one
+    // core the two threads simply take turns.
+    av_opt_set_int(context, "threads", std::max(2, threads), 0);
     if (sws_init_context(context, nullptr, nullptr) < 0) {
         sws_freeContext(context);
         return nullptr;

@@ -12,7 +12,8 @@ namespace pixpipe {
 // scaler cuts the picture into slices and converts them on this many threads.
 int scalerThreads();
 
-// nullptr when the library refuses the sizes or the format.
+// The scaler on the given number of threads, two at least. nullptr when the
+// library refuses the sizes or the format.
 SwsContext *newBicubicScaler(int sourceWidth, int sourceHeight, int sourceFormat, int width,
                              int height, int threads);
 

@@ -9,8 +9,10 @@
 #include "platform/capture_sources.h"
 #include "platform/clock.h"
 #include "queue/media_queues.h"
+#include "video/band_converter.h"
 #include "video/conversion_counts.h"
 #include "video/frame_scaler.h"
+#include "video/scaler_context.h"
 #include "worker_test_cast.h"
 
 #include <gtest/gtest.h>
@@ -506,6 +508,21 @@ ConversionCounts convertChain(const ScreenSizes &sizes, const std::vector<RowCha
     counts.area -= before.area;
     counts.areaConverted -= before.areaConverted;
     return counts;
+}
+
+TEST(FrameScalerBands, AScalerForOneCoreConvertsBandsLikeAWholePicture) {
+    AVFrame *picture = noisePicture(1920, 1080);
+    AVFrame *expected = wholeConversion(picture, 1280, 720);
+    SwsContext *context = newBicubicScaler(1920, 1080, AV_PIX_FMT_BGR0, 1280, 720, 1);
+    ASSERT_NE(context, nullptr);
+    PicturePool pool(1280, 720);
+    AVFrame *output = pool.newFrame();
+    EXPECT_EQ(convertBands(context, picture, expected, output, {{224, 256}}), 0);
+    EXPECT_EQ(firstDifference(output, expected), "");
+    av_frame_free(&output);
+    sws_freeContext(context);
+    av_frame_free(&expected);
+    av_frame_free(&picture);
 }
 
 TEST(FrameScalerBands, ConvertingChangedBandsAndColumnsGivesTheWholeConversion) {
