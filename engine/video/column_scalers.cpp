@@ -14,8 +14,9 @@ namespace {
 // one, a pointer moving beside it another.
 constexpr size_t kCachedContexts = 4;
 // Output columns an output pixel's filter reaches beyond the captured
-// columns below it, on either side: the bicubic taps of the luma and of the
-// half-width chroma, with room for rounding.
+// columns below it, on either side, when shrinking: the bicubic taps of the
+// luma and of the half-width chroma, with room for rounding. Enlarging
+// widens it by the scale.
 constexpr int kReachColumns = 12;
 // Output columns next to a window's own edges where its context, which
 // takes them for the picture's edges, filters differently.
@@ -59,11 +60,12 @@ ColumnScalers::~ColumnScalers() {
 bool ColumnScalers::windowFor(int changedFirst, int changedEnd, ColumnWindow &window) {
     if (m_step == 0 || changedEnd <= changedFirst)
         return false;
+    const int64_t reach = kReachColumns * ((m_width + m_sourceWidth - 1) / m_sourceWidth);
     const int64_t exactFirst = std::max<int64_t>(
-        0, roundDown(int64_t{changedFirst} * m_width / m_sourceWidth - kReachColumns, m_step));
+        0, roundDown(int64_t{changedFirst} * m_width / m_sourceWidth - reach, m_step));
     const int64_t exactEnd = std::min<int64_t>(
         m_width,
-        roundUp((int64_t{changedEnd} * m_width + m_sourceWidth - 1) / m_sourceWidth + kReachColumns,
+        roundUp((int64_t{changedEnd} * m_width + m_sourceWidth - 1) / m_sourceWidth + reach,
                 m_step));
     const int64_t edge = roundUp(kEdgeColumns, m_step);
     const int64_t outputFirst = std::max<int64_t>(0, exactFirst - edge);

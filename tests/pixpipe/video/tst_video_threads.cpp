@@ -527,10 +527,12 @@ TEST(FrameScalerBands, AScalerForOneCoreConvertsBandsLikeAWholePicture) {
 
 TEST(FrameScalerBands, ConvertingChangedBandsAndColumnsGivesTheWholeConversion) {
     // Scales with a grid where output and captured columns meet, which
-    // convert only the columns over a change, and scales without.
+    // convert only the columns over a change (one of them enlarging), and
+    // scales without.
     const ScreenSizes sizeCases[] = {{1920, 1080, 1280, 720}, {1920, 1080, 1920, 1080},
-                                     {1600, 900, 1280, 720},  {1920, 1080, 854, 481},
-                                     {1366, 768, 1280, 720},  {1280, 720, 1920, 1080}};
+                                     {1600, 900, 1280, 720},  {960, 540, 1280, 720},
+                                     {1920, 1080, 854, 481},  {1366, 768, 1280, 720},
+                                     {1280, 720, 1920, 1080}};
     for (const ScreenSizes &sizes : sizeCases) {
         SCOPED_TRACE(sizeName(sizes));
         const int rows = sizes.sourceHeight;
