@@ -40,6 +40,16 @@ uint64_t wordAt(const uint8_t *bytes) {
     return word;
 }
 
+// The captured column of a byte in a row of pixels pixelBytes wide, and the
+// column after the one that holds the byte before endByte.
+int columnOf(size_t byte, int pixelBytes) {
+    return static_cast<int>(byte / pixelBytes);
+}
+
+int columnAfter(size_t endByte, int pixelBytes) {
+    return static_cast<int>((endByte + pixelBytes - 1) / pixelBytes);
+}
+
 // The first byte in which a and b differ; the bytes [0, n) must differ.
 size_t firstDifferingByte(const uint8_t *a, const uint8_t *b, size_t n) {
     size_t first = 0;
@@ -93,16 +103,28 @@ private:
     size_t m_end = 0;
 };
 
-// Compares every captured row once: which rows differ, and the columns
-// that hold the differences.
+// Compares the captured rows: which rows differ, and the columns that hold
+// the differences. Each row is compared once, or not at all when the columns
+// are settled (see findChangedBands) and every band that reads it has
+// changed already.
 class RowCompare {
 public:
-    RowCompare(const AVFrame *a, const AVFrame *b, const AVPixFmtDescriptor *descriptor)
+    // lastBandStart[row]: where the reading of the last band, top down,
+    // that starts at or above row starts; every band that reads row starts
+    // there or above.
+    RowCompare(const AVFrame *a, const AVFrame *b, const AVPixFmtDescriptor *descriptor,
+               const std::vector<int> &lastBandStart, const WholeWidthSpan &wholeWidth)
         : m_differs(static_cast<size_t>(a->height), false) {
         const auto format = static_cast<AVPixelFormat>(a->format);
         const int planes = av_pix_fmt_count_planes(format);
+        const int pixelBytes = packedPixelBytes(a->format);
+        // Without whole pixels in a row, the whole width is reported anyway.
+        bool settled = pixelBytes == 0;
+        int lastDiffering = -1;
         DifferingSpan spans[4];
         for (int row = 0; row < a->height; ++row) {
+            if (settled && lastDiffering >= lastBandStart[row])
+                continue;
             for (int plane = 0; plane < planes; ++plane) {
                 const bool chroma = plane == 1 || plane == 2;
                 const int planeRow = chroma ? row >> descriptor->log2_chroma_h : row;
@@ -113,15 +135,20 @@ public:
                         static_cast<size_t>(av_image_get_linesize(format, a->width, plane))) ||
                     m_differs[row];
             }
+            if (!m_differs[row])
+                continue;
+            lastDiffering = row;
+            if (!settled && wholeWidth)
+                settled = wholeWidth(columnOf(spans[0].first(), pixelBytes),
+                                     columnAfter(spans[0].end(), pixelBytes));
         }
-        const int pixelBytes = packedPixelBytes(a->format);
-        if (std::find(m_differs.begin(), m_differs.end(), true) == m_differs.end())
+        if (lastDiffering < 0)
             return;
-        if (pixelBytes > 0) {
-            m_firstColumn = static_cast<int>(spans[0].first() / pixelBytes);
-            m_endColumn = static_cast<int>((spans[0].end() + pixelBytes - 1) / pixelBytes);
-        } else {
+        if (settled) {
             m_endColumn = a->width;
+        } else {
+            m_firstColumn = columnOf(spans[0].first(), pixelBytes);
+            m_endColumn = columnAfter(spans[0].end(), pixelBytes);
         }
     }
 
@@ -157,6 +184,17 @@ bool comparable(const AVFrame *last, const AVFrame *picture, const AVPixFmtDescr
     return true;
 }
 
+// The first captured row each band reads: its rows mapped to the captured
+// picture, widened by the filter's reach.
+int64_t bandSourceFirst(int first, int64_t sourceHeight, int outputHeight, int margin) {
+    return std::max<int64_t>(first * sourceHeight / outputHeight - margin, 0);
+}
+
+int64_t bandSourceEnd(int end, int64_t sourceHeight, int outputHeight, int margin) {
+    return std::min<int64_t>((end * sourceHeight + outputHeight - 1) / outputHeight + margin,
+                             sourceHeight);
+}
+
 } // namespace
 
 int packedPixelBytes(int format) {
@@ -171,7 +209,7 @@ int packedPixelBytes(int format) {
 }
 
 ChangedBands findChangedBands(const AVFrame *last, const AVFrame *picture, int outputHeight,
-                              int bandHeight) {
+                              int bandHeight, const WholeWidthSpan &wholeWidth) {
     const AVPixFmtDescriptor *descriptor =
         av_pix_fmt_desc_get(static_cast<AVPixelFormat>(picture->format));
     if (!comparable(last, picture, descriptor))
@@ -179,17 +217,25 @@ ChangedBands findChangedBands(const AVFrame *last, const AVFrame *picture, int o
 
     const int64_t sourceHeight = picture->height;
     const int margin = filterMargin(picture->height, outputHeight, descriptor->log2_chroma_h);
-    const RowCompare rows(last, picture, descriptor);
+    // The bands' first rows only grow from band to band.
+    std::vector<int> lastBandStart(static_cast<size_t>(sourceHeight), 0);
+    for (int first = 0; first < outputHeight; first += bandHeight) {
+        const auto start =
+            static_cast<size_t>(bandSourceFirst(first, sourceHeight, outputHeight, margin));
+        std::fill(lastBandStart.begin() +
+                      static_cast<ptrdiff_t>(std::min(start, lastBandStart.size())),
+                  lastBandStart.end(), static_cast<int>(start));
+    }
+    const RowCompare rows(last, picture, descriptor, lastBandStart, wholeWidth);
     ChangedBands result;
     result.firstColumn = rows.firstColumn();
     result.endColumn = rows.endColumn();
     for (int first = 0; first < outputHeight; first += bandHeight) {
         const int end = std::min(first + bandHeight, outputHeight);
         ++result.bands;
-        const int64_t sourceFirst = first * sourceHeight / outputHeight - margin;
-        const int64_t sourceEnd = (end * sourceHeight + outputHeight - 1) / outputHeight + margin;
-        if (!rows.anyDiffers(static_cast<int>(std::max<int64_t>(sourceFirst, 0)),
-                             static_cast<int>(std::min(sourceEnd, sourceHeight))))
+        if (!rows.anyDiffers(
+                static_cast<int>(bandSourceFirst(first, sourceHeight, outputHeight, margin)),
+                static_cast<int>(bandSourceEnd(end, sourceHeight, outputHeight, margin))))
             continue;
         ++result.changed;
         if (!result.runs.empty() && result.runs.back().first + result.runs.back().count == first)

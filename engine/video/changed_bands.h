@@ -3,6 +3,7 @@
 // those of the last one.
 #pragma once
 
+#include <functional>
 #include <vector>
 
 extern "C" {
@@ -33,8 +34,14 @@ struct ChangedBands {
 // that the bicubic filter may read for it differs between last and picture:
 // its rows mapped to the captured picture, widened by the filter's reach.
 // Pictures of different size or format change every band and column.
+//
+// wholeWidth, when given, tells whether a change in the captured columns
+// [first, end), or in any wider span, is converted at the whole width. Once
+// it is, the columns no longer matter: rows that only bands already changed
+// read are not compared, and the whole width is reported.
+using WholeWidthSpan = std::function<bool(int firstColumn, int endColumn)>;
 ChangedBands findChangedBands(const AVFrame *last, const AVFrame *picture, int outputHeight,
-                              int bandHeight);
+                              int bandHeight, const WholeWidthSpan &wholeWidth = {});
 
 // Bytes per pixel of a format whose pixels lie whole bytes apart in one
 // plane (the packed RGB formats screens are captured in); 0 for others.

@@ -57,23 +57,34 @@ ColumnScalers::~ColumnScalers() {
         sws_freeContext(cached.context);
 }
 
-bool ColumnScalers::windowFor(int changedFirst, int changedEnd, ColumnWindow &window) {
+bool ColumnScalers::outputColumnsFor(int changedFirst, int changedEnd,
+                                     OutputColumns &columns) const {
     if (m_step == 0 || changedEnd <= changedFirst)
         return false;
     const int64_t reach = kReachColumns * ((m_width + m_sourceWidth - 1) / m_sourceWidth);
-    const int64_t exactFirst = std::max<int64_t>(
+    columns.exactFirst = std::max<int64_t>(
         0, roundDown(int64_t{changedFirst} * m_width / m_sourceWidth - reach, m_step));
-    const int64_t exactEnd = std::min<int64_t>(
+    columns.exactEnd = std::min<int64_t>(
         m_width,
         roundUp((int64_t{changedEnd} * m_width + m_sourceWidth - 1) / m_sourceWidth + reach,
                 m_step));
     const int64_t edge = roundUp(kEdgeColumns, m_step);
-    const int64_t outputFirst = std::max<int64_t>(0, exactFirst - edge);
-    const int64_t outputEnd = std::min<int64_t>(m_width, exactEnd + edge);
-    if ((outputEnd - outputFirst) * 3 > int64_t{m_width} * 2)
+    columns.first = std::max<int64_t>(0, columns.exactFirst - edge);
+    columns.end = std::min<int64_t>(m_width, columns.exactEnd + edge);
+    return (columns.end - columns.first) * 3 <= int64_t{m_width} * 2;
+}
+
+bool ColumnScalers::convertsWholeWidth(int changedFirst, int changedEnd) const {
+    OutputColumns columns;
+    return changedEnd > changedFirst && !outputColumnsFor(changedFirst, changedEnd, columns);
+}
+
+bool ColumnScalers::windowFor(int changedFirst, int changedEnd, ColumnWindow &window) {
+    OutputColumns columns;
+    if (!outputColumnsFor(changedFirst, changedEnd, columns))
         return false;
-    const int outputWidth = static_cast<int>(outputEnd - outputFirst);
-    const int sourceFirst = static_cast<int>(outputFirst * m_sourceWidth / m_width);
+    const int outputWidth = static_cast<int>(columns.end - columns.first);
+    const int sourceFirst = static_cast<int>(columns.first * m_sourceWidth / m_width);
     const int sourceWidth = static_cast<int>(int64_t{outputWidth} * m_sourceWidth / m_width);
     SwsContext *context = contextFor(sourceFirst, sourceWidth, outputWidth);
     if (!context)
@@ -81,10 +92,10 @@ bool ColumnScalers::windowFor(int changedFirst, int changedEnd, ColumnWindow &wi
     window.context = context;
     window.sourceFirst = sourceFirst;
     window.sourceWidth = sourceWidth;
-    window.outputFirst = static_cast<int>(outputFirst);
+    window.outputFirst = static_cast<int>(columns.first);
     window.outputWidth = outputWidth;
-    window.exactFirst = static_cast<int>(exactFirst);
-    window.exactEnd = static_cast<int>(exactEnd);
+    window.exactFirst = static_cast<int>(columns.exactFirst);
+    window.exactEnd = static_cast<int>(columns.exactEnd);
     return true;
 }
 

@@ -41,7 +41,21 @@ public:
     // be made.
     bool windowFor(int changedFirst, int changedEnd, ColumnWindow &window);
 
+    // Whether a change in the captured columns [changedFirst, changedEnd),
+    // or in any wider span, is converted at the whole width: no window fits.
+    bool convertsWholeWidth(int changedFirst, int changedEnd) const;
+
 private:
+    // The output columns [first, end) of the window for the captured
+    // columns [changedFirst, changedEnd), with the exact ones inside;
+    // false when no window of at most two thirds of the width fits.
+    struct OutputColumns {
+        int64_t first;
+        int64_t end;
+        int64_t exactFirst;
+        int64_t exactEnd;
+    };
+    bool outputColumnsFor(int changedFirst, int changedEnd, OutputColumns &columns) const;
     struct Cached {
         int sourceFirst;
         int sourceWidth;

@@ -55,7 +55,9 @@ bool FrameScaler::prepareFor(const AVFrame *picture) {
 
 int FrameScaler::convertInto(AVFrame *frame, const AVFrame *picture, bool &unchanged) {
     if (m_lastPicture && m_lastOutput) {
-        const ChangedBands bands = findChangedBands(m_lastPicture, picture, m_height, m_bandRows);
+        const ChangedBands bands = findChangedBands(
+            m_lastPicture, picture, m_height, m_bandRows,
+            [this](int first, int end) { return m_columns->convertsWholeWidth(first, end); });
         if (bands.changed == 0) {
             unchanged = true;
             return 0;
